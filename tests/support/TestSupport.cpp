@@ -1,0 +1,87 @@
+#include "support/TestSupport.h"
+
+#include <stdexcept>
+
+namespace testing_support {
+
+std::string WindowsPath(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+std::string OvrelleExe() { return WindowsPath(OVRELLE_EXE_PATH); }
+
+std::string ChildExe(const std::string& name) {
+    return WindowsPath(std::string(OVRELLE_CHILDREN_DIR) + "/" + name + ".exe");
+}
+
+ChildProcess::ChildProcess(const std::string& exePath, const std::string& arguments) {
+    std::string commandLine = "\"" + exePath + "\"";
+    if (!arguments.empty()) commandLine += " " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info_))
+        throw std::runtime_error("cannot start " + exePath);
+}
+
+ChildProcess::~ChildProcess() {
+    if (Running()) {
+        TerminateProcess(info_.hProcess, 1);
+        WaitForSingleObject(info_.hProcess, 5000);
+    }
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+}
+
+bool ChildProcess::Running() const {
+    return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+DWORD ChildProcess::WaitExit(DWORD milliseconds) {
+    if (WaitForSingleObject(info_.hProcess, milliseconds) != WAIT_OBJECT_0) return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(info_.hProcess, &code);
+    return code;
+}
+
+void ChildProcess::WaitIdle(DWORD milliseconds) const {
+    WaitForInputIdle(info_.hProcess, milliseconds);
+}
+
+namespace {
+struct WindowSearch {
+    DWORD processId;
+    const std::string* title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+    if (!search->title->empty()) {
+        char text[256] = {};
+        GetWindowTextA(window, text, sizeof text);
+        if (*search->title != text) return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+}  // namespace
+
+HWND WaitForWindow(DWORD processId, const std::string& title, DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        WindowSearch search{processId, &title, nullptr};
+        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+        if (GetTickCount() - start > milliseconds) return nullptr;
+        Sleep(50);
+    }
+}
+
+}  // namespace testing_support

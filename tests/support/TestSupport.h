@@ -1,0 +1,42 @@
+// Shared fixtures for the tests that run under Wine: paths of the programs
+// under test and child processes that the tests start and always end.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace testing_support {
+
+// The Windows form (Z:\...) of a path of the Linux build tree.
+std::string WindowsPath(const std::string& unixPath);
+
+// build/Ovrelle.exe, and build/children/<name>.exe.
+std::string OvrelleExe();
+std::string ChildExe(const std::string& name);
+
+// A process started by a test; terminated and closed when the object goes.
+class ChildProcess {
+public:
+    explicit ChildProcess(const std::string& exePath, const std::string& arguments = {});
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    DWORD Id() const { return info_.dwProcessId; }
+    HANDLE Handle() const { return info_.hProcess; }
+    bool Running() const;
+    // Waits for the exit; returns the exit code, or STILL_ACTIVE on time-out.
+    DWORD WaitExit(DWORD milliseconds);
+    // Waits until the process handles input (its message loop runs).
+    void WaitIdle(DWORD milliseconds = 10000) const;
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+// The first visible top-level window of a process with the given title
+// (any title when empty), waiting up to the given time.
+HWND WaitForWindow(DWORD processId, const std::string& title, DWORD milliseconds = 20000);
+
+}  // namespace testing_support
