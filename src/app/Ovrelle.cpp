@@ -1,2 +1,38 @@
+// The program entry: one instance per executable, then the main controller
+// and the message loop.
+#include "controllers/ControllerMain.h"
+#include "sysinfo/JclAppInst.h"
+#include "widgets/Application.h"
+
 #include <windows.h>
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+#include <commctrl.h>
+
+#include <memory>
+
+namespace {
+std::unique_ptr<TCMain> Controller;
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Activates the running instance and ends this process when there is one.
+    AppInstances().EnsureSingleInstance();
+
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES |
+                                                       ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    widgets::Application& application = widgets::Application::Instance();
+    application.SetTitle("Ovrelle");
+    int exitCode = 0;
+    try {
+        Controller = std::make_unique<TCMain>();
+        application.MainForm()->Show();
+        application.Run();
+    } catch (const std::exception& error) {
+        application.ShowException(error);
+        exitCode = 1;
+    }
+    Controller.reset();
+    application.DestroyMainForm();
+    return exitCode;
+}

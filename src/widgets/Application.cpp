@@ -1,6 +1,7 @@
 #include "widgets/Application.h"
 
 #include "widgets/Dialogs.h"
+#include "widgets/Form.h"
 
 namespace widgets {
 
@@ -8,6 +9,15 @@ Application& Application::Instance() {
     static Application application;
     return application;
 }
+
+Application::Application() = default;
+Application::~Application() = default;
+
+void Application::AdoptMainForm(std::unique_ptr<Form> form) { mainForm_ = std::move(form); }
+
+HWND Application::MainWindowHandle() const { return mainForm_ ? mainForm_->Handle() : nullptr; }
+
+void Application::DestroyMainForm() { mainForm_.reset(); }
 
 void Application::Run() {
     MSG message;

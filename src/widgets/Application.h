@@ -5,9 +5,12 @@
 #include <windows.h>
 
 #include <exception>
+#include <memory>
 #include <string>
 
 namespace widgets {
+
+class Form;
 
 class Application {
 public:
@@ -16,9 +19,18 @@ public:
     const std::string& Title() const { return title_; }
     void SetTitle(const std::string& title) { title_ = title; }
 
-    // The main window: its closing ends the message loop.
-    HWND MainWindowHandle() const { return mainWindow_; }
-    void SetMainWindowHandle(HWND window) { mainWindow_ = window; }
+    // The main window, owned by the application: closing it hides it and
+    // ends the message loop; it is destroyed at the very end.
+    template <typename TForm>
+    TForm* CreateMainForm() {
+        auto form = std::make_unique<TForm>();
+        TForm* raw = form.get();
+        AdoptMainForm(std::move(form));
+        return raw;
+    }
+    Form* MainForm() const { return mainForm_.get(); }
+    HWND MainWindowHandle() const;
+    void DestroyMainForm();
 
     // Runs the message loop until the main window has closed.
     void Run();
@@ -31,9 +43,12 @@ public:
     void ShowUnknownException();
 
 private:
-    Application() = default;
+    Application();
+    ~Application();
+    void AdoptMainForm(std::unique_ptr<Form> form);
+
     std::string title_;
-    HWND mainWindow_ = nullptr;
+    std::unique_ptr<Form> mainForm_;
 };
 
 }  // namespace widgets

@@ -122,6 +122,13 @@ struct MenuTraits {
     static void Close(Type m) noexcept { DestroyMenu(m); }
 };
 
+struct DcTraits {
+    using Type = HDC;
+    static Type Invalid() noexcept { return nullptr; }
+    static bool IsValid(Type d) noexcept { return d != nullptr; }
+    static void Close(Type d) noexcept { DeleteDC(d); }
+};
+
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueMappedView = UniqueHandle<MappedViewTraits>;
@@ -130,5 +137,6 @@ using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueImageList = UniqueHandle<ImageListTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
+using UniqueDc = UniqueHandle<DcTraits>;
 
 }  // namespace widgets

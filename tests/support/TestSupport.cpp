@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include <commctrl.h>
+
 #include <stdexcept>
 
 namespace testing_support {
@@ -82,6 +84,37 @@ HWND WaitForWindow(DWORD processId, const std::string& title, DWORD milliseconds
         if (GetTickCount() - start > milliseconds) return nullptr;
         Sleep(50);
     }
+}
+
+int RemoteListViewRowCount(HWND list) {
+    return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string RemoteListViewText(HWND list, int row, int column) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(list, &processId);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process) return {};
+    const size_t textSize = 512;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + textSize, MEM_COMMIT, PAGE_READWRITE);
+    std::string result;
+    if (remote) {
+        char* remoteText = static_cast<char*>(remote) + sizeof(LVITEMA);
+        LVITEMA item{};
+        item.iSubItem = column;
+        item.pszText = remoteText;
+        item.cchTextMax = static_cast<int>(textSize);
+        SIZE_T written = 0;
+        WriteProcessMemory(process, remote, &item, sizeof item, &written);
+        SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote));
+        char text[512] = {};
+        SIZE_T read = 0;
+        ReadProcessMemory(process, remoteText, text, textSize - 1, &read);
+        result = text;
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return result;
 }
 
 }  // namespace testing_support

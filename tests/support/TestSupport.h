@@ -39,4 +39,8 @@ private:
 // (any title when empty), waiting up to the given time.
 HWND WaitForWindow(DWORD processId, const std::string& title, DWORD milliseconds = 20000);
 
+// Texts of a list view that belongs to another process.
+int RemoteListViewRowCount(HWND list);
+std::string RemoteListViewText(HWND list, int row, int column);
+
 }  // namespace testing_support

@@ -1,0 +1,308 @@
+#include "controllers/ControllerMain.h"
+
+#include "framework/KmxFileInfoClasses.h"
+#include "framework/KmxFormat.h"
+#include "framework/KmxMiscellaneous.h"
+#include "framework/KmxNetwork.h"
+#include "framework/KmxPathShortening.h"
+#include "sysinfo/JclAppInst.h"
+#include "widgets/Dialogs.h"
+
+#include <string>
+
+using widgets::DialogButtons;
+using widgets::DialogKind;
+using widgets::DialogResult;
+using widgets::MessageDlg;
+
+namespace {
+
+const int kProcessColumns = 7;
+const int kPathColumn = 4;
+const int kPidSubItem = 5;
+
+std::string FileNamePart(const std::string& path) {
+    size_t cut = path.find_last_of("\\:");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
+                          b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+// Measures texts in a window's font on one memory surface, so that a fill
+// does not take a window surface per measurement.
+class TextMeasure {
+public:
+    explicit TextMeasure(HFONT font) : dc_(CreateCompatibleDC(nullptr)) {
+        if (dc_) old_ = SelectObject(dc_.get(), font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
+    }
+    ~TextMeasure() {
+        if (dc_) SelectObject(dc_.get(), old_);
+    }
+    int operator()(const std::string& text) const {
+        SIZE size{};
+        if (dc_) GetTextExtentPoint32A(dc_.get(), text.c_str(), static_cast<int>(text.size()), &size);
+        return size.cx;
+    }
+
+private:
+    widgets::UniqueDc dc_;
+    HGDIOBJ old_ = nullptr;
+};
+
+}  // namespace
+
+TCMain::TCMain() {
+    TfrmMain& form = *MainForm;
+    auto menuClick = [this](widgets::MenuItem& item) { MenuClick(item); };
+    for (widgets::MenuItem* item : {&form.mniExit, &form.mniShutdownprocess, &form.mniMinimize,
+                                    &form.mniStartscreensaver, &form.mniLogout, &form.mniSwitch,
+                                    &form.mniReboot, &form.mniShutdowncomputer})
+        item->OnClick = menuClick;
+    form.mniRefresh.OnClick = [this](widgets::MenuItem&) { RefreshList(); };
+    form.mniItems.OnClick = [this](widgets::MenuItem&) { ItemsMenuClick(); };
+    for (widgets::MenuItem* item : form.mniItem) item->OnClick = [this](widgets::MenuItem& i) { ItemClick(i); };
+    form.lsvProcesses.OnClick = [this] { ShowModules(); };
+    form.lsvProcesses.OnDblClick = [this] { SwitchToProcess(); };
+
+    Countdown = 600;
+    Timer = std::make_unique<widgets::Timer>();
+
+    TCRegistry& settings = Settings();
+    for (int i = 0; i < kProcessColumns; ++i) {
+        if (settings.Items[i].Width != 0) form.lsvProcesses.SetColumnWidth(i, settings.Items[i].Width);
+        else settings.Items[i].Width = form.lsvProcesses.ColumnWidth(i);
+    }
+
+    widgets::StatusBar& status = form.stbStatus;
+    std::string user = "User: " + CurrentUserName();
+    status.SetPanelText(0, user);
+    status.SetPanelWidth(0, status.TextWidth(user) + 10);
+    std::string computer = "Computer: " + ComputerNameText();
+    status.SetPanelText(1, computer);
+    status.SetPanelWidth(1, status.TextWidth(computer) + 10);
+
+    TimerTick();
+    RefreshList();
+}
+
+TCMain::~TCMain() {
+    TCRegistry& settings = Settings();
+    for (int i = 0; i < kProcessColumns; ++i) {
+        int width = MainForm->lsvProcesses.ColumnWidth(i);
+        if (width != 0) settings.Items[i].Width = width;
+    }
+    Timer.reset();
+}
+
+void TCMain::ListResize() { Countdown = 1; }
+
+void TCMain::DetachRefreshHandlers() {
+    Timer->SetEnabled(false);
+    Timer->OnTimer = nullptr;
+    MainForm->lsvProcesses.OnResize = nullptr;
+}
+
+void TCMain::AttachRefreshHandlers() {
+    Countdown = 600;
+    MainForm->lsvProcesses.OnResize = [this] { ListResize(); };
+    Timer->SetInterval(1000);
+    Timer->OnTimer = [this] { TimerTick(); };
+    Timer->SetEnabled(true);
+}
+
+void TCMain::RefreshList() {
+    // The handlers come back on every path, also when an error passes, so
+    // one bad row cannot stop the status bar and the automatic refresh.
+    struct Reattach {
+        TCMain* self;
+        ~Reattach() { self->AttachRefreshHandlers(); }
+    };
+    DetachRefreshHandlers();
+    Reattach reattach{this};
+
+    widgets::ListView& list = MainForm->lsvProcesses;
+    int selected = list.SelectedRow();
+    ApplyColumnLayout();
+    list.Clear();
+    MainForm->ProcessIconList.Clear();
+    {
+        TStringList paths;
+        if (ListProcesses(paths, true)) FillList(list, MainForm->ProcessIconList, paths, false);
+    }
+    int index = selected < list.RowCount() - 1 ? selected : list.RowCount() - 1;
+    list.SelectRow(index);
+    if (index >= 0) list.FocusRow(index);
+}
+
+void TCMain::FillList(widgets::ListView& list, widgets::ImageList& images, const TStringList& paths,
+                      bool isModuleList) {
+    TextMeasure measure(MainForm->Font());
+    auto textWidth = [&measure](const std::string& text) { return measure(text); };
+    TProcessIdLookup lookup;
+    int subItems = isModuleList ? 6 : 7;
+
+    list.BeginUpdate();
+    struct EndUpdate {
+        widgets::ListView& list;
+        ~EndUpdate() { list.EndUpdate(); }
+    } endUpdate{list};
+
+    for (const TStringListEntry& entry : paths) {
+        int row = list.AddRow();
+        for (int k = 0; k < subItems; ++k) list.AddSubItem(row, "-");
+        // A process row shows its own process; a module row shows the
+        // first process that runs from the module's file, if any.
+        DWORD processId = isModuleList ? lookup.Find(entry.Text) : static_cast<DWORD>(entry.Data);
+        list.SetCaption(row, "");
+        TFileInfoItem& item = LookupFileInfo(entry.Text, ProcessIdText(processId), isModuleList);
+        list.SetImageIndex(row, images.AddIcon(item.Icon.get()));
+        list.SetRowData(row, item.FileName);
+        list.SetSubItem(row, 3, ShortenPathToWidth(item.FileName, textWidth, list.ColumnWidth(kPathColumn)));
+        list.SetSubItem(row, 0, item.Product);
+        list.SetSubItem(row, 1, item.Company);
+        list.SetSubItem(row, 2, item.Description);
+        list.SetSubItem(row, 4, item.Version);
+        if (!isModuleList) list.SetSubItem(row, kPidSubItem, item.PidText);
+        if (list.SubItem(row, 0) == "-") list.SetSubItem(row, 0, FileNamePart(item.FileName));
+    }
+}
+
+void TCMain::ShowModules() {
+    MainForm->lsvModules.Clear();
+    MainForm->ModulleIconList.Clear();
+    std::int32_t processId = FocusedProcessId();
+    if (processId == -1) return;
+    TStringList modules;
+    if (ListProcessModules(modules, static_cast<DWORD>(processId), false))
+        FillList(MainForm->lsvModules, MainForm->ModulleIconList, modules, true);
+}
+
+std::int32_t TCMain::FocusedProcessId() const {
+    int row = MainForm->lsvProcesses.FocusedRow();
+    if (row < 0) return -1;
+    return ProcessIdFromText(MainForm->lsvProcesses.SubItem(row, kPidSubItem));
+}
+
+void TCMain::ApplyColumnLayout() {
+    TfrmMain& form = *MainForm;
+    TCRegistry& settings = Settings();
+    int sum = 0;
+    for (int i : {0, 1, 2, 3, 5, 6}) {
+        int current = form.lsvProcesses.ColumnWidth(i);
+        if (current != 0) settings.Items[i].Width = current;
+        if (settings.Items[i].Visible) {
+            form.lsvProcesses.SetColumnWidth(i, settings.Items[i].Width);
+            sum += form.lsvProcesses.ColumnWidth(i);
+        } else {
+            form.lsvProcesses.SetColumnWidth(i, 0);
+        }
+        if (i < 6) form.lsvModules.SetColumnWidth(i, form.lsvProcesses.ColumnWidth(i));
+        // Both path columns fit themselves when their list changes size.
+        RECT r{};
+        GetWindowRect(form.Handle(), &r);
+        int width = r.right - r.left, height = r.bottom - r.top;
+        SetWindowPos(form.Handle(), nullptr, 0, 0, width - 1, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(form.Handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    int pathWidth = 0;
+    if (settings.Items[kPathColumn].Visible) {
+        pathWidth = form.lsvProcesses.ClientWidth() - sum - GetSystemMetrics(SM_CXVSCROLL);
+        if (pathWidth < 0) pathWidth = 0;
+    }
+    form.lsvProcesses.SetColumnWidth(kPathColumn, pathWidth);
+}
+
+void TCMain::ItemsMenuClick() {
+    for (int i = 0; i < kProcessColumns; ++i) MainForm->mniItem[i]->SetChecked(Settings().Items[i].Visible);
+}
+
+void TCMain::ItemClick(widgets::MenuItem& item) {
+    int tag = item.Tag();
+    if (tag < 0 || tag >= kProcessColumns) return;
+    Settings().Items[tag].Visible = !item.Checked();
+    RefreshList();
+}
+
+void TCMain::TimerTick() {
+    widgets::StatusBar& status = MainForm->stbStatus;
+    std::string memory = "Memory used: " + std::to_string(static_cast<unsigned>(MemoryLoadPercent())) + "%";
+    status.SetPanelText(2, memory);
+    status.SetPanelWidth(2, status.TextWidth(memory) + 10);
+    status.SetPanelText(3, "Process count: " + std::to_string(MainForm->lsvProcesses.RowCount()));
+    status.SetPanelText(4, "Uptime: " + UptimeText());
+    if (--Countdown < 1) {
+        Countdown = 600;
+        RefreshList();
+    }
+}
+
+void TCMain::MenuClick(widgets::MenuItem& sender) {
+    TfrmMain& form = *MainForm;
+    if (&sender == &form.mniExit) {
+        form.Close();
+    } else if (&sender == &form.mniShutdownprocess) {
+        ShutdownProcess();
+    } else if (&sender == &form.mniMinimize) {
+        MinimizeAllWindows(form.Handle());
+    } else if (&sender == &form.mniStartscreensaver) {
+        StartScreenSaver();
+    } else if (&sender == &form.mniLogout) {
+        SessionCommand("All unsaved data will be lost.\r\nContinue to logout?", true, false, false);
+    } else if (&sender == &form.mniSwitch) {
+        SwitchToProcess();
+    } else if (&sender == &form.mniReboot) {
+        SessionCommand("All unsaved data will be lost.\r\nContinue to reboot?", false, true, false);
+    } else if (&sender == &form.mniShutdowncomputer) {
+        SessionCommand("All unsaved data will be lost.\r\nContinue to shutdown?", false, false, true);
+    }
+}
+
+void TCMain::SessionCommand(const char* question, bool logoff, bool reboot, bool shutdown) {
+    if (MessageDlg(question, DialogKind::Warning, DialogButtons::OKCancel) != DialogResult::OK) return;
+    ExitSession(logoff, reboot, shutdown, false);
+    MainForm->Close();
+}
+
+void TCMain::SwitchToProcess() {
+    std::int32_t processId = FocusedProcessId();
+    if (processId == -1) return;
+    HWND window = MainWindowOfProcess(static_cast<DWORD>(processId));
+    if (window) TJclAppInstances::BringWindowToFront(window);
+}
+
+void TCMain::ShutdownProcess() {
+    widgets::ListView& list = MainForm->lsvProcesses;
+    int row = list.FocusedRow();
+    std::int32_t processId = FocusedProcessId();
+    std::string name = row >= 0 ? list.SubItem(row, 0) : std::string();
+    const std::string cannot = "Can not terminate " + name + ".";
+    if (processId == -1) {
+        MessageDlg(cannot, DialogKind::Information, DialogButtons::OK);
+        return;
+    }
+    try {
+        if (MessageDlg("Do you want to terminate " + name + "?" + "\r\n" +
+                           "Possible the system become instable or out of control.",
+                       DialogKind::Warning, DialogButtons::YesNo) != DialogResult::Yes)
+            return;
+        // The id may have been reused since the refresh: terminate only the
+        // process that still runs the row's file.
+        std::string rowPath = list.RowData(row);
+        std::string runningPath = ProcessImageName(static_cast<DWORD>(processId), true);
+        bool rowHasDirectory = rowPath.find_first_of("\\:") != std::string::npos;
+        bool sameProcess = runningPath.empty() || rowPath.empty() ||
+                           SamePath(rowHasDirectory ? runningPath : FileNamePart(runningPath), rowPath);
+        bool terminated = false;
+        if (sameProcess) {
+            widgets::UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(processId)));
+            terminated = process && TerminateProcess(process.get(), 0);
+        }
+        if (terminated) list.DeleteRow(row);
+        else MessageDlg(cannot, DialogKind::Information, DialogButtons::OK);
+    } catch (const std::exception&) {
+        MessageDlg(cannot, DialogKind::Information, DialogButtons::OK);
+    }
+}

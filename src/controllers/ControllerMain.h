@@ -1,0 +1,43 @@
+// The main controller: attaches its handlers to the main window, fills the
+// process and module lists, keeps the column layout, drives the status bar
+// and the refresh countdown, and carries out the menu commands.
+#pragma once
+
+#include "framework/KmxControllerCustomMain.h"
+#include "sysinfo/JclSysInfo.h"
+#include "widgets/StatusBar.h"
+
+#include <cstdint>
+#include <memory>
+
+class TCMain : public TCCustomMain {
+public:
+    TCMain();
+    ~TCMain() override;
+
+    // Ticks left until the next automatic refresh.
+    std::int32_t Countdown = 600;
+    std::unique_ptr<widgets::Timer> Timer;
+
+    void MenuClick(widgets::MenuItem& sender);
+    void RefreshList();
+    void FillList(widgets::ListView& list, widgets::ImageList& images, const TStringList& paths,
+                  bool isModuleList);
+    void ShowModules();
+    // The id in the focused process row; -1 when there is none.
+    std::int32_t FocusedProcessId() const;
+    void SwitchToProcess();
+    void ShutdownProcess();
+    void ItemsMenuClick();
+    void ItemClick(widgets::MenuItem& item);
+    void TimerTick();
+    void ListResize();
+    void ApplyColumnLayout();
+
+    TfrmMain& Form() { return *MainForm; }
+
+private:
+    void SessionCommand(const char* question, bool logoff, bool reboot, bool shutdown);
+    void AttachRefreshHandlers();
+    void DetachRefreshHandlers();
+};

@@ -1,0 +1,99 @@
+#include "views/ViewMain.h"
+
+#include "framework/KmxViewAbout.h"
+#include "sysinfo/JclAppInst.h"
+
+namespace {
+
+enum ControlId : UINT_PTR { kProcesses = 101, kModules = 102, kStatus = 103 };
+const int kSplitterHeight = 3;
+const int kMinListHeight = 20;
+
+widgets::FormStyle MainStyle() {
+    widgets::FormStyle style;
+    style.clientWidth = 905;
+    style.clientHeight = 566;
+    style.className = ApplicationWindowClassName;
+    return style;
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain()
+    : widgets::Form("frmMain", MainStyle()),
+      mniFile(mmMain.Add("mniFile", "&File")),
+      mniExit(mniFile.Add("mniExit", "E&xit")),
+      mniDesktop(mmMain.Add("mniDesktop", "&Desktop")),
+      mniStartscreensaver(mniDesktop.Add("mniStartscreensaver", "&Start screensaver")),
+      mniMinimize(mniDesktop.Add("mniMinimize", "&Minimize all windows")),
+      mniSystem(mmMain.Add("mniSystem", "&System")),
+      mniLogout(mniSystem.Add("mniLogout", "&Logout Windows user")),
+      mniReboot(mniSystem.Add("mniReboot", "&Reboot computer")),
+      mniShutdowncomputer(mniSystem.Add("mniShutdowncomputer", "&Shutdown computer")),
+      mniAbout(mmMain.Add("mniAbout", "&About")),
+      mniSwitch(popProcess.Add("mniSwitch", "&Switch to process")),
+      mniShutdownprocess(popProcess.Add("mniShutdownprocess", "Shut&down process")),
+      N1(popProcess.Add("N1", "-")),
+      mniRefresh(popProcess.Add("mniRefresh", "&Refresh screen")),
+      mniItems(popProcess.Add("mniItems", "&Items")),
+      lsvProcesses(Handle(), kProcesses, {true}),
+      Splitter1(Handle()),
+      lsvModules(Handle(), kModules, {false}),
+      stbStatus(Handle(), kStatus, 5) {
+    static const char* const itemCaptions[7] = {"&Icon", "&Product", "&Company", "&Description",
+                                                "Path and &filename", "&Version", "P&rocess ID"};
+    for (int i = 0; i < 7; ++i) {
+        mniItem[i] = &mniItems.Add("mniItem" + std::to_string(i), itemCaptions[i], i);
+        mniItem[i]->SetChecked(i < 5);
+    }
+
+    lsvProcesses.AddColumn({"", 20, 0, 20, false});
+    lsvProcesses.AddColumn({"Process", 235, 0, 300, false});
+    lsvProcesses.AddColumn({"Company", 125, 0, 300, false});
+    lsvProcesses.AddColumn({"Description", 220, 0, 500, false});
+    lsvProcesses.AddColumn({"Path and filename", 0, 0, 500, true});
+    lsvProcesses.AddColumn({"Version", 80, 0, 300, false});
+    lsvProcesses.AddColumn({"Process ID", 65, 0, 0, false});
+    lsvProcesses.SetSmallImages(ProcessIconList);
+
+    lsvModules.AddColumn({"", 20, 20, 20, false});
+    lsvModules.AddColumn({"Module", 235, 0, 300, false});
+    lsvModules.AddColumn({"Company", 125, 0, 300, false});
+    lsvModules.AddColumn({"Description", 220, 0, 500, false});
+    lsvModules.AddColumn({"Path and filename", 0, 0, 500, true});
+    lsvModules.AddColumn({"Version", 80, 0, 300, false});
+    lsvModules.SetSmallImages(ModulleIconList);
+
+    stbStatus.SetPanelWidth(3, 100);
+
+    SetMainMenu(mmMain);
+    AddPopupMenu(popProcess);
+    lsvProcesses.OnContextMenu = [this](int x, int y) { popProcess.Popup(Handle(), x, y); };
+    mniAbout.OnClick = [this](widgets::MenuItem&) { mniAboutClick(); };
+
+    Splitter1.OnDragStart = [this] { dragStartHeight_ = modulesHeight_; };
+    Splitter1.OnDrag = [this](int delta) { SetModulesHeight(dragStartHeight_ - delta); };
+    OnResize = [this] { Layout(); };
+    Layout();
+}
+
+void TfrmMain::mniAboutClick() { ShowAbout(2002, false); }
+
+void TfrmMain::SetModulesHeight(int height) {
+    int available = ClientHeight() - stbStatus.Height() - kSplitterHeight - kMinListHeight;
+    if (height > available) height = available;
+    if (height < kMinListHeight) height = kMinListHeight;
+    modulesHeight_ = height;
+    Layout();
+}
+
+void TfrmMain::Layout() {
+    stbStatus.Reposition();
+    int width = ClientWidth();
+    int bottom = ClientHeight() - stbStatus.Height();
+    int modulesTop = bottom - modulesHeight_;
+    int splitterTop = modulesTop - kSplitterHeight;
+    lsvModules.SetBounds(0, modulesTop, width, modulesHeight_);
+    Splitter1.SetBounds(0, splitterTop, width, kSplitterHeight);
+    lsvProcesses.SetBounds(0, 0, width, splitterTop);
+}

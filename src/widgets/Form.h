@@ -1,0 +1,73 @@
+// A top-level window: caption, font, menus, and the events the owner
+// attaches (resize, close, activation, keys).
+#pragma once
+
+#include "widgets/Handle.h"
+#include "widgets/Menu.h"
+#include "widgets/Window.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace widgets {
+
+struct FormStyle {
+    DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    DWORD exStyle = 0;
+    int clientWidth = 400;
+    int clientHeight = 300;
+    bool centerOnFirstShow = true;
+    const char* fontFace = "MS Sans Serif";
+    int fontHeight = -11;  // 8 pt at 96 dpi
+    const char* className = "OvrelleForm";
+    HWND owner = nullptr;
+};
+
+class Form : public Window {
+public:
+    Form(std::string name, const FormStyle& style);
+    ~Form() override;
+
+    // The component name, also the prefix of its placement values.
+    const std::string& Name() const { return name_; }
+
+    void SetMainMenu(Menu& menu);
+    // A popup menu whose commands this form dispatches.
+    void AddPopupMenu(Menu& menu);
+
+    // Shows the window; the first time it is centred if the style says so.
+    void Show();
+    void Close() { PostMessageA(Handle(), WM_CLOSE, 0, 0); }
+    bool Sizeable() const { return (GetWindowLongA(Handle(), GWL_STYLE) & WS_THICKFRAME) != 0; }
+
+    std::function<void()> OnResize;
+    // Return false to refuse the close; the window then stays.
+    std::function<bool()> OnCloseQuery;
+    std::function<void()> OnActivate;
+    std::function<void()> OnDeactivate;
+    // A character typed while the form or one of its controls has the focus,
+    // seen before the control (the form previews keys). Set the key to 0 to
+    // swallow it.
+    std::function<void(char& key)> OnKeyPress;
+
+    // Routes a WM_CHAR of a child control through OnKeyPress; the control
+    // wrappers that take the focus call it.
+    bool PreviewKey(char& key);
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    MenuItem* FindMenuItem(UINT id);
+    MenuItem* FindSubmenuOwner(HMENU submenu);
+
+    std::string name_;
+    bool centerOnFirstShow_;
+    bool shown_ = false;
+    UniqueGdiObject font_;
+    Menu* mainMenu_ = nullptr;
+    std::vector<Menu*> popupMenus_;
+};
+
+}  // namespace widgets

@@ -1,0 +1,251 @@
+#include "widgets/ListView.h"
+
+#include <atomic>
+
+namespace widgets {
+
+namespace {
+std::atomic<long> liveImages{0};
+// Re-clamps column widths after the user has dragged a column edge.
+const UINT kClampColumns = WM_APP + 17;
+}  // namespace
+
+ImageList::ImageList()
+    : list_(ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                             ILC_COLOR32 | ILC_MASK, 16, 16)) {}
+
+int ImageList::AddIcon(HICON icon) {
+    if (reinterpret_cast<UINT_PTR>(icon) <= 1 || !list_) return -1;
+    int index = ImageList_AddIcon(list_.get(), icon);
+    if (index >= 0) ++liveImages;
+    return index;
+}
+
+void ImageList::Clear() {
+    liveImages -= Count();
+    ImageList_RemoveAll(list_.get());
+}
+
+int ImageList::Count() const { return list_ ? ImageList_GetImageCount(list_.get()) : 0; }
+
+long ImageList::LiveImages() { return liveImages.load(); }
+
+ListView::ListView(HWND parent, UINT_PTR id, const Options& options) {
+    CreateControl(WC_LISTVIEWA, "",
+                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | LVS_REPORT |
+                      LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_SHAREIMAGELISTS,
+                  WS_EX_CLIENTEDGE, parent, id);
+    DWORD extended = LVS_EX_DOUBLEBUFFER;
+    if (options.fullRowSelect) extended |= LVS_EX_FULLROWSELECT;
+    SendMessageA(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
+}
+
+void ListView::AddColumn(const ListColumn& column) {
+    columns_.push_back(column);
+    LVCOLUMNA lvc{};
+    lvc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    lvc.pszText = const_cast<char*>(column.caption.c_str());
+    lvc.cx = Clamp(ColumnCount() - 1, column.width);
+    lvc.iSubItem = ColumnCount() - 1;
+    SendMessageA(Handle(), LVM_INSERTCOLUMNA, static_cast<WPARAM>(ColumnCount() - 1),
+                 reinterpret_cast<LPARAM>(&lvc));
+}
+
+int ListView::Clamp(int index, int width) const {
+    const ListColumn& column = columns_[static_cast<size_t>(index)];
+    if (width < 0) width = 0;
+    if (column.maxWidth > 0 && width > column.maxWidth) width = column.maxWidth;
+    if (column.minWidth > 0 && width < column.minWidth) width = column.minWidth;
+    return width;
+}
+
+int ListView::ColumnWidth(int index) const {
+    return static_cast<int>(SendMessageA(Handle(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(index), 0));
+}
+
+void ListView::SetColumnWidth(int index, int width) {
+    if (index < 0 || index >= ColumnCount()) return;
+    SendMessageA(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(index),
+                 MAKELPARAM(Clamp(index, width), 0));
+}
+
+void ListView::SetSmallImages(ImageList& images) {
+    SendMessageA(Handle(), LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images.Handle()));
+}
+
+int ListView::AddRow() {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = RowCount();
+    item.pszText = const_cast<char*>("");
+    item.iImage = -1;
+    int index = static_cast<int>(SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    if (index < 0) index = RowCount();
+    rows_.insert(rows_.begin() + index, Row{});
+    return index;
+}
+
+void ListView::DeleteRow(int row) {
+    if (row < 0 || row >= RowCount()) return;
+    SendMessageA(Handle(), LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+    rows_.erase(rows_.begin() + row);
+}
+
+void ListView::Clear() {
+    SendMessageA(Handle(), LVM_DELETEALLITEMS, 0, 0);
+    rows_.clear();
+}
+
+void ListView::SetCaption(int row, const std::string& text) {
+    rows_[static_cast<size_t>(row)].caption = text;
+    LVITEMA item{};
+    item.iSubItem = 0;
+    item.pszText = const_cast<char*>(text.c_str());
+    SendMessageA(Handle(), LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+void ListView::SetImageIndex(int row, int image) {
+    rows_[static_cast<size_t>(row)].image = image;
+    LVITEMA item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    item.iImage = image;
+    SendMessageA(Handle(), LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void ListView::AddSubItem(int row, const std::string& text) {
+    auto& subItems = rows_[static_cast<size_t>(row)].subItems;
+    subItems.push_back(text);
+    SetSubItem(row, static_cast<int>(subItems.size()) - 1, text);
+}
+
+void ListView::SetSubItem(int row, int subItem, const std::string& text) {
+    auto& subItems = rows_[static_cast<size_t>(row)].subItems;
+    if (subItem < 0) return;
+    if (static_cast<size_t>(subItem) >= subItems.size()) subItems.resize(static_cast<size_t>(subItem) + 1);
+    subItems[static_cast<size_t>(subItem)] = text;
+    if (subItem + 1 >= ColumnCount()) return;
+    LVITEMA item{};
+    item.iSubItem = subItem + 1;
+    item.pszText = const_cast<char*>(text.c_str());
+    SendMessageA(Handle(), LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+std::string ListView::SubItem(int row, int subItem) const {
+    if (row < 0 || row >= RowCount()) return {};
+    const auto& subItems = rows_[static_cast<size_t>(row)].subItems;
+    if (subItem < 0 || static_cast<size_t>(subItem) >= subItems.size()) return {};
+    return subItems[static_cast<size_t>(subItem)];
+}
+
+std::string ListView::RowData(int row) const {
+    if (row < 0 || row >= RowCount()) return {};
+    return rows_[static_cast<size_t>(row)].data;
+}
+
+int ListView::SelectedRow() const {
+    return static_cast<int>(SendMessageA(Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+int ListView::FocusedRow() const {
+    return static_cast<int>(SendMessageA(Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+}
+
+void ListView::SelectRow(int row) {
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED;
+    item.state = 0;
+    SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    if (row < 0 || row >= RowCount()) return;
+    item.state = LVIS_SELECTED;
+    SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+void ListView::FocusRow(int row) {
+    if (row < 0 || row >= RowCount()) return;
+    LVITEMA item{};
+    item.stateMask = LVIS_FOCUSED;
+    item.state = LVIS_FOCUSED;
+    SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+void ListView::BeginUpdate() {
+    if (updateDepth_++ == 0) SendMessageA(Handle(), WM_SETREDRAW, FALSE, 0);
+}
+
+void ListView::EndUpdate() {
+    if (updateDepth_ == 0 || --updateDepth_ > 0) return;
+    SendMessageA(Handle(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void ListView::FitAutoColumn() {
+    int autoIndex = -1, others = 0;
+    for (int i = 0; i < ColumnCount(); ++i) {
+        if (columns_[static_cast<size_t>(i)].autoFit) autoIndex = i;
+        else others += ColumnWidth(i);
+    }
+    if (autoIndex < 0) return;
+    fitting_ = true;
+    SetColumnWidth(autoIndex, ClientWidth() - others);
+    fitting_ = false;
+}
+
+void ListView::ClampAllColumns() {
+    for (int i = 0; i < ColumnCount(); ++i) {
+        int width = ColumnWidth(i);
+        if (Clamp(i, width) != width) SetColumnWidth(i, width);
+    }
+}
+
+bool ListView::OnNotify(NMHDR* header, LRESULT& result) {
+    switch (header->code) {
+        case NM_CLICK:
+            if (OnClick) OnClick();
+            return true;
+        case NM_DBLCLK:
+            if (OnDblClick) OnDblClick();
+            return true;
+        case NM_RCLICK:
+            if (OnContextMenu) {
+                DWORD pos = GetMessagePos();
+                OnContextMenu(static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos)));
+            }
+            result = 1;
+            return true;
+        default:
+            return false;
+    }
+}
+
+LRESULT ListView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_SIZE: {
+            LRESULT result = DefaultHandling(message, wParam, lParam);
+            SIZE size{LOWORD(lParam), HIWORD(lParam)};
+            if (size.cx != lastSize_.cx || size.cy != lastSize_.cy) {
+                lastSize_ = size;
+                FitAutoColumn();
+                if (OnResize) OnResize();
+            }
+            return result;
+        }
+        case WM_NOTIFY: {
+            // Header notifications: a dragged column edge is brought back
+            // within its limits once the change has been made.
+            auto* header = reinterpret_cast<NMHDR*>(lParam);
+            if (header->code == HDN_ITEMCHANGEDA || header->code == HDN_ITEMCHANGEDW ||
+                header->code == HDN_ENDTRACKA || header->code == HDN_ENDTRACKW)
+                PostMessageA(Handle(), kClampColumns, 0, 0);
+            break;
+        }
+        case kClampColumns:
+            ClampAllColumns();
+            return 0;
+        default:
+            break;
+    }
+    return DefaultHandling(message, wParam, lParam);
+}
+
+}  // namespace widgets

@@ -1,0 +1,108 @@
+// Report-style list view with per-column width limits, an optional
+// self-fitting column, small icons, and rows that keep every sub-item text
+// (also those beyond the last column).
+#pragma once
+
+#include "widgets/Handle.h"
+#include "widgets/Window.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace widgets {
+
+class ImageList {
+public:
+    ImageList();
+    HIMAGELIST Handle() const { return list_.get(); }
+    // Adds a copy of the icon; -1 when it cannot be added (no icon).
+    int AddIcon(HICON icon);
+    void Clear();
+    int Count() const;
+    // Images added and not yet cleared in all image lists, for leak checks.
+    static long LiveImages();
+
+private:
+    UniqueImageList list_;
+};
+
+struct ListColumn {
+    std::string caption;
+    int width = 50;
+    int minWidth = 0;   // 0: none
+    int maxWidth = 0;   // 0: none
+    bool autoFit = false;
+};
+
+class ListView : public Window {
+public:
+    struct Options {
+        bool fullRowSelect = false;
+    };
+    ListView(HWND parent, UINT_PTR id, const Options& options);
+
+    void AddColumn(const ListColumn& column);
+    int ColumnCount() const { return static_cast<int>(columns_.size()); }
+    int ColumnWidth(int index) const;
+    // Clamped to the column's limits.
+    void SetColumnWidth(int index, int width);
+    const ListColumn& Column(int index) const { return columns_[static_cast<size_t>(index)]; }
+
+    void SetSmallImages(ImageList& images);
+
+    int RowCount() const { return static_cast<int>(rows_.size()); }
+    int AddRow();
+    void DeleteRow(int row);
+    void Clear();
+    void SetCaption(int row, const std::string& text);
+    void SetImageIndex(int row, int image);
+    int ImageIndex(int row) const { return rows_[static_cast<size_t>(row)].image; }
+    // Sub-item k is shown in column k + 1 when there is such a column.
+    void AddSubItem(int row, const std::string& text);
+    void SetSubItem(int row, int subItem, const std::string& text);
+    std::string SubItem(int row, int subItem) const;
+    // A text the program keeps with the row (not shown).
+    void SetRowData(int row, const std::string& data) { rows_[static_cast<size_t>(row)].data = data; }
+    std::string RowData(int row) const;
+    int SubItemCount(int row) const { return static_cast<int>(rows_[static_cast<size_t>(row)].subItems.size()); }
+
+    int SelectedRow() const;
+    int FocusedRow() const;
+    void SelectRow(int row);   // -1 selects nothing
+    void FocusRow(int row);
+
+    // No repainting between the two; pairs nest.
+    void BeginUpdate();
+    void EndUpdate();
+
+    std::function<void()> OnClick;
+    std::function<void()> OnDblClick;
+    std::function<void()> OnResize;
+    // Right click: the handler gets the screen position.
+    std::function<void(int x, int y)> OnContextMenu;
+
+    bool OnNotify(NMHDR* header, LRESULT& result) override;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    struct Row {
+        std::string caption;
+        std::vector<std::string> subItems;
+        int image = -1;
+        std::string data;
+    };
+    int Clamp(int index, int width) const;
+    void FitAutoColumn();
+    void ClampAllColumns();
+
+    std::vector<ListColumn> columns_;
+    std::vector<Row> rows_;
+    int updateDepth_ = 0;
+    SIZE lastSize_{-1, -1};
+    bool fitting_ = false;
+};
+
+}  // namespace widgets

@@ -1,0 +1,49 @@
+// A small program that tests start: it shows one top-level window whose
+// title is its first argument and runs until the window is closed.
+// "--hidden" keeps the window hidden, "--tool" makes it a tool window,
+// "--none" creates no window and only waits.
+#include <windows.h>
+
+#include <cstring>
+
+namespace {
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    char title[128] = "WindowChild";
+    bool hidden = std::strstr(commandLine, "--hidden") != nullptr;
+    bool tool = std::strstr(commandLine, "--tool") != nullptr;
+    bool none = std::strstr(commandLine, "--none") != nullptr;
+    if (commandLine[0] && commandLine[0] != '-') {
+        size_t n = 0;
+        while (commandLine[n] && commandLine[n] != ' ' && n + 1 < sizeof title) {
+            title[n] = commandLine[n];
+            ++n;
+        }
+        title[n] = 0;
+    }
+    if (!none) {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = instance;
+        wc.lpszClassName = "OvrelleTestChild";
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        RegisterClassA(&wc);
+        HWND window = CreateWindowExA(tool ? WS_EX_TOOLWINDOW : 0, "OvrelleTestChild", title,
+                                      WS_OVERLAPPEDWINDOW, 10, 10, 200, 120, nullptr, nullptr, instance, nullptr);
+        if (!hidden) ShowWindow(window, SW_SHOW);
+    }
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return 0;
+}

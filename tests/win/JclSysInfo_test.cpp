@@ -1,0 +1,308 @@
+#include "support/TestSupport.h"
+#include "sysinfo/JclSysInfo.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+using testing_support::ChildExe;
+using testing_support::ChildProcess;
+using testing_support::WaitForWindow;
+
+namespace {
+
+std::string OwnPath() {
+    char buffer[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    return buffer;
+}
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+const TStringListEntry* FindEntry(const TStringList& list, std::uintptr_t value) {
+    for (const auto& entry : list)
+        if (entry.Data == value) return &entry;
+    return nullptr;
+}
+
+// Restores the real system after a test has substituted parts of it.
+class SystemSeams : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureToolHelp();
+        EnsureProcessStatusLibrary();
+        savedVersion_ = OsVersion();
+        savedToolHelp_ = ToolHelpApi();
+        savedStatus_ = ProcessStatusApi();
+    }
+    void TearDown() override {
+        OsVersion() = savedVersion_;
+        ComputeStartupFlags();
+        ToolHelpApi() = savedToolHelp_;
+        ProcessStatusApi() = savedStatus_;
+    }
+    void UseVersion(DWORD platform, DWORD major, DWORD minor) {
+        OsVersion() = {platform, major, minor};
+        ComputeStartupFlags();
+    }
+
+private:
+    TOsVersion savedVersion_{};
+    TToolHelpApi savedToolHelp_{};
+    TProcessStatusApi savedStatus_{};
+};
+
+// A fake snapshot: the records it walks.
+std::vector<PROCESSENTRY32> fakeRecords;
+size_t fakeNext = 0;
+HANDLE WINAPI FakeSnapshot(DWORD, DWORD) { return CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+BOOL WINAPI FakeFirst(HANDLE, PROCESSENTRY32* record) {
+    fakeNext = 0;
+    if (fakeRecords.empty()) return FALSE;
+    *record = fakeRecords[fakeNext++];
+    return TRUE;
+}
+BOOL WINAPI FakeNext(HANDLE, PROCESSENTRY32* record) {
+    if (fakeNext >= fakeRecords.size()) return FALSE;
+    *record = fakeRecords[fakeNext++];
+    return TRUE;
+}
+PROCESSENTRY32 Record(DWORD pid, const char* exeFile) {
+    PROCESSENTRY32 record{};
+    record.dwSize = sizeof record;
+    record.th32ProcessID = pid;
+    std::strncpy(record.szExeFile, exeFile, sizeof record.szExeFile - 1);
+    return record;
+}
+
+std::vector<DWORD> fakeIds;
+BOOL WINAPI FakeEnumProcesses(DWORD* ids, DWORD size, DWORD* bytes) {
+    DWORD count = std::min<DWORD>(static_cast<DWORD>(fakeIds.size()), size / sizeof(DWORD));
+    std::copy(fakeIds.begin(), fakeIds.begin() + count, ids);
+    *bytes = count * sizeof(DWORD);
+    return TRUE;
+}
+BOOL WINAPI RefuseModules(HANDLE, HMODULE*, DWORD, DWORD*) { return FALSE; }
+BOOL WINAPI RefuseModulesEx(HANDLE, HMODULE*, DWORD, DWORD*, DWORD) { return FALSE; }
+
+}  // namespace
+
+TEST(WindowsVersionClass, FollowsTheClassTable) {
+    const DWORD nt = VER_PLATFORM_WIN32_NT, w9x = VER_PLATFORM_WIN32_WINDOWS;
+    EXPECT_EQ(WindowsVersionClassOf({nt, 3, 1}), TWindowsVersion::Nt3);
+    EXPECT_EQ(WindowsVersionClassOf({nt, 3, 51}), TWindowsVersion::Nt3);
+    EXPECT_EQ(WindowsVersionClassOf({nt, 3, 2}), TWindowsVersion::Unknown);
+    EXPECT_EQ(WindowsVersionClassOf({nt, 4, 90}), TWindowsVersion::Nt4);
+    EXPECT_EQ(WindowsVersionClassOf({nt, 5, 0}), TWindowsVersion::Nt50);
+    EXPECT_EQ(WindowsVersionClassOf({nt, 5, 2}), TWindowsVersion::Nt52);
+    EXPECT_EQ(WindowsVersionClassOf({nt, 5, 3}), TWindowsVersion::Unknown);
+    EXPECT_EQ(WindowsVersionClassOf({nt, 6, 1}), TWindowsVersion::Unknown);
+    EXPECT_EQ(WindowsVersionClassOf({w9x, 4, 90}), TWindowsVersion::Win9x);
+    EXPECT_EQ(WindowsVersionClassOf({w9x, 4, 91}), TWindowsVersion::Unknown);
+    EXPECT_EQ(WindowsVersionClassOf({0, 3, 1}), TWindowsVersion::Unknown);
+}
+
+TEST_F(SystemSeams, StartupFlagsReadImagePathsOnEveryNtFromFive) {
+    UseVersion(VER_PLATFORM_WIN32_NT, 6, 1);
+    EXPECT_TRUE(StartupFlags().PlatformIsNt);
+    EXPECT_FALSE(StartupFlags().IsNt5x);
+    EXPECT_TRUE(StartupFlags().ReadsImagePaths);
+    UseVersion(VER_PLATFORM_WIN32_NT, 4, 0);
+    EXPECT_TRUE(StartupFlags().IsNt4);
+    EXPECT_FALSE(StartupFlags().ReadsImagePaths);
+    UseVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+    EXPECT_FALSE(StartupFlags().PlatformIsNt);
+    EXPECT_FALSE(StartupFlags().ReadsImagePaths);
+}
+
+TEST(ListProcesses, ListsThisProcessWithItsFullPathAfterEarlierEntries) {
+    TStringList list{{"earlier", 12345}};
+    ASSERT_TRUE(ListProcesses(list, true));
+    EXPECT_EQ(list.front().Text, "earlier");
+    const TStringListEntry* self = FindEntry(list, GetCurrentProcessId());
+    ASSERT_NE(self, nullptr);
+    EXPECT_EQ(Upper(self->Text), Upper(OwnPath()));
+
+    TStringList names;
+    ASSERT_TRUE(ListProcesses(names, false));
+    self = FindEntry(names, GetCurrentProcessId());
+    ASSERT_NE(self, nullptr);
+    EXPECT_EQ(Upper(self->Text), "JCLSYSINFO_TEST.EXE");
+}
+
+TEST_F(SystemSeams, SnapshotNamesIdleProcessAndFallsBackToTheSnapshotText) {
+    UseVersion(VER_PLATFORM_WIN32_NT, 6, 1);
+    fakeRecords = {Record(0, "[System Process]"), Record(GetCurrentProcessId(), "jclsysinfo_test.exe"),
+                   Record(0x7FFFFFF0, "C:\\gone\\vanished.exe")};
+    ToolHelpApi().CreateToolhelp32Snapshot = FakeSnapshot;
+    ToolHelpApi().Process32First = FakeFirst;
+    ToolHelpApi().Process32Next = FakeNext;
+
+    TStringList list;
+    ASSERT_TRUE(ListProcesses(list, false));
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].Text, "System Idle Process");
+    EXPECT_EQ(list[0].Data, 0u);
+    EXPECT_EQ(Upper(list[1].Text), "JCLSYSINFO_TEST.EXE");
+    // A process that cannot be opened keeps the snapshot's text as it is,
+    // not cut to its name.
+    EXPECT_EQ(list[2].Text, "C:\\gone\\vanished.exe");
+    EXPECT_EQ(list[2].Data, 0x7FFFFFF0u);
+}
+
+TEST_F(SystemSeams, SnapshotOnNineXTakesTheSnapshotTextAndCutsItForNames) {
+    UseVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+    fakeRecords = {Record(GetCurrentProcessId(), "C:\\APPS\\TOOL.EXE")};
+    ToolHelpApi().CreateToolhelp32Snapshot = FakeSnapshot;
+    ToolHelpApi().Process32First = FakeFirst;
+    ToolHelpApi().Process32Next = FakeNext;
+    TStringList paths, names;
+    ASSERT_TRUE(ListProcesses(paths, true));
+    ASSERT_TRUE(ListProcesses(names, false));
+    EXPECT_EQ(paths.at(0).Text, "C:\\APPS\\TOOL.EXE");
+    EXPECT_EQ(names.at(0).Text, "TOOL.EXE");
+}
+
+TEST_F(SystemSeams, SnapshotThatCannotBeTakenAppendsNothing) {
+    ToolHelpApi().CreateToolhelp32Snapshot = [](DWORD, DWORD) -> HANDLE { return INVALID_HANDLE_VALUE; };
+    TStringList list{{"kept", 1}};
+    EXPECT_FALSE(ListProcesses(list, true));
+    EXPECT_EQ(list.size(), 1u);
+}
+
+TEST_F(SystemSeams, ProcessStatusStrategyOnNtFourNamesSystemAndOmitsTheUnnamed) {
+    UseVersion(VER_PLATFORM_WIN32_NT, 4, 0);
+    fakeIds = {0, 2, GetCurrentProcessId(), 0x7FFFFFF0};
+    ProcessStatusApi().EnumProcesses = FakeEnumProcesses;
+    TStringList list;
+    ASSERT_TRUE(ListProcesses(list, true));
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].Text, "System Idle Process");
+    EXPECT_EQ(list[1].Text, "System Process");
+    EXPECT_EQ(list[1].Data, 2u);
+    EXPECT_EQ(Upper(list[2].Text), Upper(OwnPath()));
+}
+
+TEST_F(SystemSeams, ProcessStatusStrategyListsAtMostTheBuffersIds) {
+    UseVersion(VER_PLATFORM_WIN32_NT, 3, 51);
+    fakeIds.assign(2000, 0);
+    ProcessStatusApi().EnumProcesses = FakeEnumProcesses;
+    TStringList list;
+    ASSERT_TRUE(ListProcesses(list, false));
+    EXPECT_EQ(list.size(), 1025u);
+}
+
+TEST(ListProcessModules, ListsTheExecutableFirstThenItsLibraries) {
+    ChildProcess child(ChildExe("WindowChild"), "Modules");
+    ASSERT_NE(WaitForWindow(child.Id(), "Modules"), nullptr);
+    TStringList modules;
+    ASSERT_TRUE(ListProcessModules(modules, child.Id(), false));
+    ASSERT_GE(modules.size(), 3u);
+    EXPECT_EQ(Upper(modules[0].Text), Upper(ChildExe("WindowChild")));
+    bool hasUser32 = false;
+    for (const auto& entry : modules) {
+        EXPECT_NE(entry.Data, 0u);
+        if (Upper(entry.Text).find("USER32.DLL") != std::string::npos) hasUser32 = true;
+    }
+    EXPECT_TRUE(hasUser32);
+
+    TStringList handles;
+    ASSERT_TRUE(ListProcessModules(handles, child.Id(), true));
+    ASSERT_EQ(handles.size(), modules.size());
+    EXPECT_TRUE(handles[0].Text.empty());
+    EXPECT_EQ(handles[0].Data, modules[0].Data);
+}
+
+TEST_F(SystemSeams, MemoryWalkListsTheSameImagesInAddressOrder) {
+    ChildProcess child(ChildExe("WindowChild"), "Walk");
+    ASSERT_NE(WaitForWindow(child.Id(), "Walk"), nullptr);
+    TStringList byStatus;
+    ASSERT_TRUE(ListProcessModules(byStatus, child.Id(), false));
+
+    ProcessStatusApi().EnumProcessModules = RefuseModules;
+    ProcessStatusApi().EnumProcessModulesEx = RefuseModulesEx;
+    TStringList byWalk;
+    ASSERT_TRUE(ListProcessModules(byWalk, child.Id(), false));
+
+    auto sorted = byStatus;
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.Data < b.Data; });
+    ASSERT_EQ(byWalk.size(), sorted.size());
+    for (size_t i = 0; i < byWalk.size(); ++i) {
+        EXPECT_EQ(byWalk[i].Data, sorted[i].Data);
+        EXPECT_EQ(Upper(byWalk[i].Text), Upper(sorted[i].Text));
+    }
+}
+
+TEST(ListProcessModules, AProcessThatHasExitedGivesNothing) {
+    DWORD id;
+    {
+        ChildProcess child(ChildExe("WindowChild"), "--none");
+        id = child.Id();
+    }
+    TStringList list{{"kept", 1}};
+    EXPECT_FALSE(ListProcessModules(list, id, false));
+    EXPECT_EQ(list.size(), 1u);
+}
+
+TEST(ProcessIdOfName, FindsAChildByPathInOtherLetterCase) {
+    ChildProcess child(ChildExe("WindowChild"), "--none");
+    child.WaitIdle();
+    EXPECT_EQ(ProcessIdOfName(Upper(ChildExe("WindowChild"))), child.Id());
+    std::string lower = ChildExe("WindowChild");
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    EXPECT_EQ(ProcessIdOfName(lower), child.Id());
+    EXPECT_EQ(ProcessIdOfName("C:\\windows\\system32\\no-such-file.dll"), 0xFFFFFFFFu);
+
+    TProcessIdLookup lookup;
+    EXPECT_EQ(lookup.Find(lower), child.Id());
+    EXPECT_EQ(lookup.Find("WINDOWCHILD.EXE"), ProcessIdOfName("windowchild.exe"));
+    EXPECT_EQ(lookup.Find("no-such-name.exe"), 0xFFFFFFFFu);
+}
+
+TEST(ProcessIdOfName, TwoInstancesOfOneFileGiveTheFirstListed) {
+    ChildProcess first(ChildExe("WindowChild"), "--none");
+    ChildProcess second(ChildExe("WindowChild"), "--none");
+    first.WaitIdle();
+    second.WaitIdle();
+    TStringList list;
+    ASSERT_TRUE(ListProcesses(list, true));
+    DWORD firstListed = 0xFFFFFFFF;
+    for (const auto& entry : list)
+        if (entry.Data == first.Id() || entry.Data == second.Id()) {
+            firstListed = static_cast<DWORD>(entry.Data);
+            break;
+        }
+    EXPECT_EQ(ProcessIdOfName(ChildExe("WindowChild")), firstListed);
+}
+
+TEST_F(SystemSeams, ProcessIdOfIdleProcessNameIsZero) {
+    fakeRecords = {Record(0, "[System Process]"), Record(8, "services.exe")};
+    ToolHelpApi().CreateToolhelp32Snapshot = FakeSnapshot;
+    ToolHelpApi().Process32First = FakeFirst;
+    ToolHelpApi().Process32Next = FakeNext;
+    EXPECT_EQ(ProcessIdOfName("system idle process"), 0u);
+}
+
+TEST(MainWindowOfProcess, FindsTheVisibleTopLevelWindowOnly) {
+    ChildProcess shown(ChildExe("WindowChild"), "Shown");
+    ChildProcess hidden(ChildExe("WindowChild"), "Hidden --hidden");
+    ChildProcess tool(ChildExe("WindowChild"), "Tool --tool");
+    HWND window = WaitForWindow(shown.Id(), "Shown");
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(WaitForWindow(tool.Id(), "Tool"), nullptr);
+    hidden.WaitIdle();
+    EXPECT_EQ(MainWindowOfProcess(shown.Id()), window);
+    EXPECT_TRUE(IsMainApplicationWindow(window));
+    EXPECT_EQ(MainWindowOfProcess(hidden.Id()), nullptr);
+    EXPECT_EQ(MainWindowOfProcess(tool.Id()), nullptr);
+}
+
+TEST(SystemQueries, UserNameAndMemoryLoad) {
+    EXPECT_FALSE(CurrentUserName().empty());
+    EXPECT_LE(MemoryLoadPercent(), 100);
+}
