@@ -52,6 +52,7 @@ int CountUnderLock(const std::string& lockName, const std::string& blockName, lo
     auto* block = static_cast<GuardBlock*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(GuardBlock)));
     if (!block) return 4;
     TJclOptex optex(lockName, 4000);
+    InterlockedIncrement(&block->Ready);
     WaitForSingleObject(go, 10000);
     CountRounds(optex, *block, rounds);
     int result = block->Violations == 0 ? 0 : 2;

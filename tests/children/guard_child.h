@@ -7,6 +7,7 @@
 #include "sysinfo/JclAppInst.h"
 
 struct GuardBlock {
+    volatile LONG Ready;       // peers that hold the lock object and wait for the start
     volatile LONG Inside;      // holders inside the locked section now
     volatile LONG Violations;  // entries that found another holder inside
     volatile LONG Counter;     // incremented without atomics, under the lock only

@@ -87,6 +87,20 @@ BOOL WINAPI FakeEnumProcesses(DWORD* ids, DWORD size, DWORD* bytes) {
     *bytes = count * sizeof(DWORD);
     return TRUE;
 }
+// A new window process goes on loading libraries for a while after its
+// window shows; comparisons wait until its module list stays the same.
+void WaitForSettledModules(DWORD processId) {
+    size_t last = 0;
+    int stable = 0;
+    for (int i = 0; i < 100 && stable < 4; ++i) {
+        TStringList modules;
+        ListProcessModules(modules, processId, true);
+        stable = modules.size() == last ? stable + 1 : 0;
+        last = modules.size();
+        Sleep(100);
+    }
+}
+
 BOOL WINAPI RefuseModules(HANDLE, HMODULE*, DWORD, DWORD*) { return FALSE; }
 BOOL WINAPI RefuseModulesEx(HANDLE, HMODULE*, DWORD, DWORD*, DWORD) { return FALSE; }
 
@@ -200,6 +214,7 @@ TEST_F(SystemSeams, ProcessStatusStrategyListsAtMostTheBuffersIds) {
 TEST(ListProcessModules, ListsTheExecutableFirstThenItsLibraries) {
     ChildProcess child(ChildExe("WindowChild"), "Modules");
     ASSERT_NE(WaitForWindow(child.Id(), "Modules"), nullptr);
+    WaitForSettledModules(child.Id());
     TStringList modules;
     ASSERT_TRUE(ListProcessModules(modules, child.Id(), false));
     ASSERT_GE(modules.size(), 3u);
@@ -221,6 +236,7 @@ TEST(ListProcessModules, ListsTheExecutableFirstThenItsLibraries) {
 TEST_F(SystemSeams, MemoryWalkListsTheSameImagesInAddressOrder) {
     ChildProcess child(ChildExe("WindowChild"), "Walk");
     ASSERT_NE(WaitForWindow(child.Id(), "Walk"), nullptr);
+    WaitForSettledModules(child.Id());
     TStringList byStatus;
     ASSERT_TRUE(ListProcessModules(byStatus, child.Id(), false));
 
