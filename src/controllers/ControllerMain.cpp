@@ -200,13 +200,11 @@ void TCMain::ApplyColumnLayout() {
             form.lsvProcesses.SetColumnWidth(i, 0);
         }
         if (i < 6) form.lsvModules.SetColumnWidth(i, form.lsvProcesses.ColumnWidth(i));
-        // Both path columns fit themselves when their list changes size.
-        RECT r{};
-        GetWindowRect(form.Handle(), &r);
-        int width = r.right - r.left, height = r.bottom - r.top;
-        SetWindowPos(form.Handle(), nullptr, 0, 0, width - 1, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        SetWindowPos(form.Handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    // The module list's path column takes what its other columns leave, as
+    // it does on every resize; fitting it directly spares the window twelve
+    // size changes per refresh.
+    form.lsvModules.FitAutoColumn();
     int pathWidth = 0;
     if (settings.Items[kPathColumn].Visible) {
         pathWidth = form.lsvProcesses.ClientWidth() - sum - GetSystemMetrics(SM_CXVSCROLL);

@@ -288,7 +288,14 @@ bool EnsureToolHelp() {
 }
 
 // ----------------------------------------------------------------- processes
+namespace {
+unsigned long enumerations = 0;
+}
+
+unsigned long ProcessEnumerationCount() { return enumerations; }
+
 bool ListProcesses(TStringList& list, bool fullPaths) {
+    ++enumerations;
     TWindowsVersion kind = WindowsVersionClass();
     if (kind == TWindowsVersion::Nt3 || kind == TWindowsVersion::Nt4) return ProcessesByProcessStatus(list, fullPaths);
     return ProcessesBySnapshot(list, fullPaths);

@@ -90,6 +90,8 @@ bool EnsureToolHelp();
 // value: process id). False when the enumeration could not start.
 bool ListProcesses(TStringList& list, bool fullPaths);
 std::string ProcessImageName(DWORD processId, bool fullPaths);
+// How many enumerations ListProcesses has made in this process.
+unsigned long ProcessEnumerationCount();
 
 // ------------------------------------------------------------------ modules
 // Appends one entry per module of the process (text: file path, or empty

@@ -33,7 +33,8 @@ long ImageList::LiveImages() { return liveImages.load(); }
 ListView::ListView(HWND parent, UINT_PTR id, const Options& options) {
     CreateControl(WC_LISTVIEWA, "",
                   WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | LVS_REPORT |
-                      LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_SHAREIMAGELISTS,
+                      LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_SHAREIMAGELISTS |
+                      LVS_OWNERDATA,
                   WS_EX_CLIENTEDGE, parent, id);
     DWORD extended = LVS_EX_DOUBLEBUFFER;
     if (options.fullRowSelect) extended |= LVS_EX_FULLROWSELECT;
@@ -73,50 +74,54 @@ void ListView::SetSmallImages(ImageList& images) {
     SendMessageA(Handle(), LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images.Handle()));
 }
 
+// The list holds no texts of its own (owner data): it asks for them when it
+// draws, so filling a list costs no message per cell.
 int ListView::AddRow() {
-    LVITEMA item{};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
-    item.iItem = RowCount();
-    item.pszText = const_cast<char*>("");
-    item.iImage = -1;
-    int index = static_cast<int>(SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    if (index < 0) index = RowCount();
-    rows_.insert(rows_.begin() + index, Row{});
-    return index;
+    rows_.emplace_back();
+    SyncCount();
+    return RowCount() - 1;
 }
 
 void ListView::DeleteRow(int row) {
     if (row < 0 || row >= RowCount()) return;
-    SendMessageA(Handle(), LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
     rows_.erase(rows_.begin() + row);
+    // Moves the selection and focus of the rows behind it up by one.
+    SendMessageA(Handle(), LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+    if (static_cast<int>(SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0)) != RowCount()) SyncCount();
+    InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 void ListView::Clear() {
-    SendMessageA(Handle(), LVM_DELETEALLITEMS, 0, 0);
     rows_.clear();
+    SendMessageA(Handle(), LVM_DELETEALLITEMS, 0, 0);
+    SyncCount();
+}
+
+void ListView::SyncCount() {
+    if (updateDepth_ > 0) {
+        countChanged_ = true;
+        return;
+    }
+    SendMessageA(Handle(), LVM_SETITEMCOUNT, static_cast<WPARAM>(RowCount()), LVSICF_NOSCROLL);
+}
+
+void ListView::RedrawRow(int row) {
+    if (updateDepth_ == 0) SendMessageA(Handle(), LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
 }
 
 void ListView::SetCaption(int row, const std::string& text) {
     rows_[static_cast<size_t>(row)].caption = text;
-    LVITEMA item{};
-    item.iSubItem = 0;
-    item.pszText = const_cast<char*>(text.c_str());
-    SendMessageA(Handle(), LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    RedrawRow(row);
 }
 
 void ListView::SetImageIndex(int row, int image) {
     rows_[static_cast<size_t>(row)].image = image;
-    LVITEMA item{};
-    item.mask = LVIF_IMAGE;
-    item.iItem = row;
-    item.iImage = image;
-    SendMessageA(Handle(), LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    RedrawRow(row);
 }
 
 void ListView::AddSubItem(int row, const std::string& text) {
-    auto& subItems = rows_[static_cast<size_t>(row)].subItems;
-    subItems.push_back(text);
-    SetSubItem(row, static_cast<int>(subItems.size()) - 1, text);
+    rows_[static_cast<size_t>(row)].subItems.push_back(text);
+    RedrawRow(row);
 }
 
 void ListView::SetSubItem(int row, int subItem, const std::string& text) {
@@ -124,11 +129,15 @@ void ListView::SetSubItem(int row, int subItem, const std::string& text) {
     if (subItem < 0) return;
     if (static_cast<size_t>(subItem) >= subItems.size()) subItems.resize(static_cast<size_t>(subItem) + 1);
     subItems[static_cast<size_t>(subItem)] = text;
-    if (subItem + 1 >= ColumnCount()) return;
-    LVITEMA item{};
-    item.iSubItem = subItem + 1;
-    item.pszText = const_cast<char*>(text.c_str());
-    SendMessageA(Handle(), LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    RedrawRow(row);
+}
+
+const std::string& ListView::CellText(int row, int column) const {
+    static const std::string empty;
+    const Row& r = rows_[static_cast<size_t>(row)];
+    if (column == 0) return r.caption;
+    size_t k = static_cast<size_t>(column - 1);
+    return k < r.subItems.size() ? r.subItems[k] : empty;
 }
 
 std::string ListView::SubItem(int row, int subItem) const {
@@ -169,13 +178,14 @@ void ListView::FocusRow(int row) {
     SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
-void ListView::BeginUpdate() {
-    if (updateDepth_++ == 0) SendMessageA(Handle(), WM_SETREDRAW, FALSE, 0);
-}
+void ListView::BeginUpdate() { ++updateDepth_; }
 
 void ListView::EndUpdate() {
     if (updateDepth_ == 0 || --updateDepth_ > 0) return;
-    SendMessageA(Handle(), WM_SETREDRAW, TRUE, 0);
+    if (countChanged_) {
+        countChanged_ = false;
+        SyncCount();
+    }
     InvalidateRect(Handle(), nullptr, TRUE);
 }
 
@@ -200,6 +210,26 @@ void ListView::ClampAllColumns() {
 
 bool ListView::OnNotify(NMHDR* header, LRESULT& result) {
     switch (header->code) {
+        case LVN_GETDISPINFOA: {
+            LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(header)->item;
+            if (item.iItem < 0 || item.iItem >= RowCount()) return true;
+            if (item.mask & LVIF_IMAGE) item.iImage = item.iSubItem == 0 ? ImageIndex(item.iItem) : -1;
+            if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0)
+                lstrcpynA(item.pszText, CellText(item.iItem, item.iSubItem).c_str(), item.cchTextMax);
+            return true;
+        }
+        case LVN_GETDISPINFOW: {
+            LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(header)->item;
+            if (item.iItem < 0 || item.iItem >= RowCount()) return true;
+            if (item.mask & LVIF_IMAGE) item.iImage = item.iSubItem == 0 ? ImageIndex(item.iItem) : -1;
+            if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+                const std::string& text = CellText(item.iItem, item.iSubItem);
+                int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, item.pszText, item.cchTextMax);
+                if (n == 0) item.pszText[0] = 0;
+                item.pszText[item.cchTextMax - 1] = 0;
+            }
+            return true;
+        }
         case NM_CLICK:
             if (OnClick) OnClick();
             return true;

@@ -72,7 +72,11 @@ public:
     void SelectRow(int row);   // -1 selects nothing
     void FocusRow(int row);
 
-    // No repainting between the two; pairs nest.
+    // Gives the self-fitting column the client width that the other
+    // columns leave (the list does this itself whenever it changes size).
+    void FitAutoColumn();
+
+    // Changes between the two are shown at the end; pairs nest.
     void BeginUpdate();
     void EndUpdate();
 
@@ -95,12 +99,15 @@ private:
         std::string data;
     };
     int Clamp(int index, int width) const;
-    void FitAutoColumn();
+    void SyncCount();
+    void RedrawRow(int row);
+    const std::string& CellText(int row, int column) const;
     void ClampAllColumns();
 
     std::vector<ListColumn> columns_;
     std::vector<Row> rows_;
     int updateDepth_ = 0;
+    bool countChanged_ = false;
     SIZE lastSize_{-1, -1};
     bool fitting_ = false;
 };

@@ -2,6 +2,7 @@
 // and commands, with the dialogs answered by the test.
 #include "controllers/ControllerMain.h"
 #include "framework/KmxFormat.h"
+#include "framework/KmxMiscellaneous.h"
 #include "support/TestSupport.h"
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
@@ -277,6 +278,35 @@ TEST_F(MainController, SessionCommandsStopWhenCancelled) {
     EXPECT_EQ(dialogs[0].text, "All unsaved data will be lost.\r\nContinue to reboot?");
     EXPECT_EQ(dialogs[0].buttons, DialogButtons::OKCancel);
     EXPECT_TRUE(Form().Visible());
+}
+
+namespace {
+std::vector<UINT> requestedSessionEnds;
+BOOL WINAPI RecordExitWindows(UINT flags, DWORD) {
+    requestedSessionEnds.push_back(flags);
+    return TRUE;
+}
+}  // namespace
+
+TEST_F(MainController, ConfirmedSessionCommandRequestsTheEndAndCloses) {
+    TSessionApi saved = SessionApi();
+    SessionApi().ExitWindowsEx = RecordExitWindows;
+    requestedSessionEnds.clear();
+    Start();
+    answer = DialogResult::OK;
+    controller->MenuClick(Form().mniShutdowncomputer);
+    SessionApi() = saved;
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].text, "All unsaved data will be lost.\r\nContinue to shutdown?");
+    EXPECT_EQ(requestedSessionEnds, std::vector<UINT>{EWX_SHUTDOWN | EWX_POWEROFF});
+    // The close hides the main window and ends the message loop.
+    MSG quit{};
+    for (int i = 0; i < 50 && !PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE); ++i) {
+        Application::Instance().ProcessMessages();
+        Sleep(10);
+    }
+    EXPECT_EQ(quit.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_FALSE(Form().Visible());
 }
 
 TEST_F(MainController, HiddenColumnComesBackWithItsWidth) {

@@ -1,0 +1,173 @@
+#include "framework/KmxControllerCustomRegistry.h"
+
+#include "framework/KmxRegistryText.h"
+#include "widgets/Application.h"
+#include "widgets/Dialogs.h"
+
+#include <algorithm>
+
+namespace {
+
+const char kForms[] = "Forms";
+
+bool IsSizeable(HWND form) { return (GetWindowLongPtrA(form, GWL_STYLE) & WS_THICKFRAME) != 0; }
+
+}  // namespace
+
+TRegistryFunctions SystemRegistryFunctions() {
+    return {&RegCreateKeyExA, &RegOpenKeyExA, &RegQueryValueExA, &RegSetValueExA};
+}
+
+TRegistryFunctions& RegistryFunctions() {
+    static TRegistryFunctions functions = SystemRegistryFunctions();
+    return functions;
+}
+
+bool TRegistryAccessor::OpenKey(const std::string& path) {
+    currentKey_.reset();
+    // RegCreateKeyEx refuses a subkey that starts with a backslash.
+    std::string subKey = path;
+    if (!subKey.empty() && subKey[0] == '\\') subKey.erase(0, 1);
+    HKEY key = nullptr;
+    if (RegistryFunctions().CreateKeyEx(root_, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    currentKey_.reset(key);
+    return HasCurrentKey();
+}
+
+std::optional<std::string> TRegistryAccessor::ReadString(const std::string& section,
+                                                         const std::string& name) const {
+    if (!currentKey_) return std::nullopt;
+    HKEY key = nullptr;
+    if (RegistryFunctions().OpenKeyEx(currentKey_.get(), section.c_str(), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    widgets::UniqueRegKey sectionKey(key);
+
+    // The value may change between asking its size and reading it, so the
+    // buffer grows a bounded number of times.
+    std::vector<BYTE> data(64);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD type = REG_NONE;
+        DWORD size = static_cast<DWORD>(data.size());
+        LSTATUS status = RegistryFunctions().QueryValueEx(sectionKey.get(), name.c_str(), nullptr,
+                                                          &type, data.data(), &size);
+        if (status == ERROR_MORE_DATA) {
+            data.resize(std::max<std::size_t>(size, data.size() * 2));
+            continue;
+        }
+        if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
+        return RegistryDataToText(data.data(), std::min<std::size_t>(size, data.size()));
+    }
+    return std::nullopt;
+}
+
+TRegistryAccessor::TWriteResult TRegistryAccessor::WriteString(const std::string& section,
+                                                               const std::string& name,
+                                                               const std::string& text) {
+    if (!currentKey_) return TWriteResult::NoKey;
+    HKEY key = nullptr;
+    if (RegistryFunctions().CreateKeyEx(currentKey_.get(), section.c_str(), 0, nullptr,
+                                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                                        nullptr) != ERROR_SUCCESS)
+        return TWriteResult::SectionNotCreated;
+    widgets::UniqueRegKey sectionKey(key);
+    if (RegistryFunctions().SetValueEx(sectionKey.get(), name.c_str(), 0, REG_SZ,
+                                       reinterpret_cast<const BYTE*>(text.c_str()),
+                                       static_cast<DWORD>(text.size() + 1)) != ERROR_SUCCESS)
+        return TWriteResult::ValueNotSet;
+    return TWriteResult::Written;
+}
+
+TCCustomRegistry::TCCustomRegistry() : registry_(HKEY_CURRENT_USER) {
+    if (!registry_.OpenKey(GetKeyPath()))
+        widgets::MessageDlg("Error reading Windows Registry.", widgets::DialogKind::Plain,
+                            widgets::DialogButtons::OK);
+}
+
+TCCustomRegistry::~TCCustomRegistry() {
+    if (failedWrites_.empty()) return;
+    std::string message;
+    for (const std::string& failure : failedWrites_) {
+        if (!message.empty()) message += '\n';
+        message += failure;
+    }
+    // Nothing may leave a destructor; the report is all that is left to do.
+    try {
+        widgets::Application::Instance().ShowException(ERegistryError(message));
+    } catch (...) {
+    }
+}
+
+std::string TCCustomRegistry::GetKeyPath() const {
+    return "\\Software\\Quillmar\\" + CompactTitle(widgets::Application::Instance().Title());
+}
+
+void TCCustomRegistry::ReadFormPlacement(HWND form, const std::string& formName) {
+    RECT bounds;
+    if (!IsWindow(form) || !GetWindowRect(form, &bounds)) return;
+    std::int32_t top = ReadInteger(kForms, formName + "Top", bounds.top);
+    std::int32_t left = ReadInteger(kForms, formName + "Left", bounds.left);
+    std::int32_t width = bounds.right - bounds.left;
+    std::int32_t height = bounds.bottom - bounds.top;
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (IsSizeable(form)) {
+        width = ReadInteger(kForms, formName + "Width", width);
+        height = ReadInteger(kForms, formName + "Height", height);
+    } else {
+        flags |= SWP_NOSIZE;
+    }
+    SetWindowPos(form, nullptr, left, top, width, height, flags);
+}
+
+void TCCustomRegistry::WriteFormPlacement(HWND form, const std::string& formName) {
+    RECT bounds;
+    if (!IsWindow(form) || IsIconic(form) || IsZoomed(form) || !GetWindowRect(form, &bounds)) return;
+    WriteInteger(kForms, formName + "Top", bounds.top);
+    WriteInteger(kForms, formName + "Left", bounds.left);
+    if (!IsSizeable(form)) return;
+    WriteInteger(kForms, formName + "Width", bounds.right - bounds.left);
+    WriteInteger(kForms, formName + "Height", bounds.bottom - bounds.top);
+}
+
+std::int32_t TCCustomRegistry::ReadInteger(const std::string& section, const std::string& name,
+                                           std::int32_t defaultValue) const {
+    std::optional<std::string> text = registry_.ReadString(section, name);
+    return text ? RegistryTextToInteger(*text, defaultValue) : defaultValue;
+}
+
+bool TCCustomRegistry::ReadBool(const std::string& section, const std::string& name,
+                                bool defaultValue) const {
+    std::optional<std::string> text = registry_.ReadString(section, name);
+    return text ? RegistryTextToBoolean(*text, defaultValue) : defaultValue;
+}
+
+void TCCustomRegistry::WriteInteger(const std::string& section, const std::string& name,
+                                    std::int32_t value) {
+    WriteText(section, name, IntegerToRegistryText(value));
+}
+
+void TCCustomRegistry::WriteBool(const std::string& section, const std::string& name, bool value) {
+    WriteText(section, name, BooleanToRegistryText(value));
+}
+
+void TCCustomRegistry::WriteText(const std::string& section, const std::string& name,
+                                 const std::string& text) {
+    std::string failure;
+    switch (registry_.WriteString(section, name, text)) {
+        case TRegistryAccessor::TWriteResult::Written:
+        // Without the application key the values live in memory only; that
+        // was reported once when the key failed to open.
+        case TRegistryAccessor::TWriteResult::NoKey:
+            return;
+        case TRegistryAccessor::TWriteResult::SectionNotCreated:
+            failure = "Failed to create key " + section;
+            break;
+        case TRegistryAccessor::TWriteResult::ValueNotSet:
+            failure = "Failed to set data for '" + name + "'";
+            break;
+    }
+    if (std::find(failedWrites_.begin(), failedWrites_.end(), failure) == failedWrites_.end())
+        failedWrites_.push_back(failure);
+}

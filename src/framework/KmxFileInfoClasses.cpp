@@ -1,0 +1,82 @@
+#include "framework/KmxFileInfoClasses.h"
+
+#include "sysinfo/JclFileUtils.h"
+
+#include <shellapi.h>
+
+#include <utility>
+
+namespace {
+
+std::string Trim(const std::string& text) {
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
+    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
+    return text.substr(first, last - first);
+}
+
+// From the last "." on, unless a directory or drive delimiter follows it.
+std::string ExtractFileExt(const std::string& fileName) {
+    std::string::size_type dot = fileName.find_last_of(".\\:");
+    if (dot == std::string::npos || fileName[dot] != '.') return {};
+    return fileName.substr(dot);
+}
+
+}  // namespace
+
+TFileInfoItem::TFileInfoItem(const std::string& fileName, bool iconByExtension, const std::string& pidText)
+    : FileName(fileName),
+      Icon(iconByExtension ? IconOfExtension(ExtractFileExt(fileName)) : IconOfFile(fileName)),
+      PidText(pidText) {
+    if (!HasVersionResource(FileName)) return;
+    // A resource the reader rejects, or one that stops being readable after
+    // the check above, leaves the strings empty like a file without one: the
+    // list refresh must not stop at one odd file.
+    try {
+        TJclFileVersionInfo info(FileName);
+        Product = Trim(info.VersionKeyValue(9));
+        Company = Trim(info.VersionKeyValue(2));
+        Description = Trim(info.VersionKeyValue(3));
+        Version = Trim(info.VersionKeyValue(4));
+    } catch (const EJclFileVersionInfoError&) {
+    } catch (const EOSError&) {
+    }
+}
+
+TFileInfoItem& TFileInfoCache::Add(std::unique_ptr<TFileInfoItem> item) {
+    items_.push_back(std::move(item));
+    return *items_.back();
+}
+
+TFileInfoCache& FileInfoCache() {
+    static TFileInfoCache cache;
+    return cache;
+}
+
+TFileInfoItem& LookupFileInfo(const std::string& fileName, const std::string& pidText, bool iconByExtension) {
+    TFileInfoCache& cache = FileInfoCache();
+    for (std::size_t i = 0; i < cache.Count(); ++i) {
+        TFileInfoItem& item = cache.Items(i);
+        if (item.FileName == fileName) {
+            item.PidText = pidText;
+            return item;
+        }
+    }
+    return cache.Add(std::make_unique<TFileInfoItem>(fileName, iconByExtension, pidText));
+}
+
+widgets::UniqueIcon IconOfFile(const std::string& fileName) {
+    return widgets::UniqueIcon(ExtractIconA(nullptr, fileName.c_str(), 0));
+}
+
+widgets::UniqueIcon IconOfExtension(const std::string& extension) {
+    return widgets::UniqueIcon(ShellFileIcon(extension, true));
+}
+
+HICON ShellFileIcon(const std::string& name, bool small) {
+    SHFILEINFOA info{};
+    UINT flags = SHGFI_ICON | SHGFI_USEFILEATTRIBUTES | (small ? SHGFI_SMALLICON : 0);
+    if (!SHGetFileInfoA(name.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags)) return nullptr;
+    return info.hIcon;
+}

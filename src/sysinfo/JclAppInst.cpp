@@ -1,0 +1,336 @@
+#include "sysinfo/JclAppInst.h"
+
+#include <cstdlib>
+
+// ---------------------------------------------------------------- dispatcher
+
+DWORD TJclDispatcherObject::WaitFor(DWORD milliseconds) const {
+    return WaitForSingleObject(handle_.get(), milliseconds);
+}
+
+void TJclDispatcherObject::Assign(HANDLE handle, const std::string& name, bool alreadyExisted) {
+    handle_.reset(handle);
+    name_ = name;
+    alreadyExisted_ = alreadyExisted;
+}
+
+TJclEvent::TJclEvent(LPSECURITY_ATTRIBUTES security, bool manualReset, bool initialState,
+                     const std::string& name) {
+    HANDLE handle = CreateEventA(security, manualReset, initialState, name.empty() ? nullptr : name.c_str());
+    if (!handle) {
+        DWORD code = GetLastError();
+        throw EJclEventError("Failed to create event", code);
+    }
+    Assign(handle, name, GetLastError() == ERROR_ALREADY_EXISTS);
+}
+
+bool TJclEvent::Signal() { return SetEvent(Handle()) != FALSE; }
+
+// ---------------------------------------------------------------- optex
+
+TJclOptex::TJclOptex(const std::string& name, int spinCount) : name_(name) {
+    if (name.empty()) {
+        event_ = std::make_unique<TJclEvent>(nullptr, false, false, std::string());
+    } else {
+        event_ = std::make_unique<TJclEvent>(nullptr, false, false, "Optex_Event_" + name);
+        // A new block reads as zeros, which is the free state; an existing
+        // one is taken as it is.
+        sharedMapping_.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                                sizeof(OptexShared), ("Optex_MMF_" + name).c_str()));
+        if (!sharedMapping_) {
+            DWORD code = GetLastError();
+            throw EJclFileMappingError("Failed to create FileMapping", code);
+        }
+        sharedView_.reset(MapViewOfFile(sharedMapping_.get(), FILE_MAP_WRITE, 0, 0, 0));
+        if (!sharedView_) {
+            DWORD code = GetLastError();
+            throw EJclFileMappingViewError("Failed to create FileMappingView", code);
+        }
+        shared_ = static_cast<OptexShared*>(sharedView_.get());
+    }
+    ApplySpinCount(spinCount);
+}
+
+// The event goes first, then the shared state: not the members' own order.
+TJclOptex::~TJclOptex() {
+    event_.reset();
+    sharedView_.reset();
+    sharedMapping_.reset();
+}
+
+void TJclOptex::ApplySpinCount(int spinCount) {
+    if (spinCount < 0) spinCount = 4000;
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    // Spinning only pays when the owner can run on another processor.
+    if (info.dwNumberOfProcessors >= 2) InterlockedExchange(&shared_->SpinCount, spinCount);
+}
+
+bool TJclOptex::TryAcquire() {
+    DWORD self = GetCurrentThreadId();
+    LONG attemptsLeft = shared_->SpinCount;
+    for (;;) {
+        if (InterlockedCompareExchange(&shared_->LockCount, 1, 0) == 0) {
+            shared_->OwnerThreadId = self;
+            shared_->RecursionCount = 1;
+            return true;
+        }
+        if (shared_->OwnerThreadId == self) {
+            InterlockedIncrement(&shared_->LockCount);
+            shared_->RecursionCount = shared_->RecursionCount + 1;
+            return true;
+        }
+        if (--attemptsLeft <= 0) return false;
+    }
+}
+
+void TJclOptex::Acquire() {
+    if (TryAcquire()) return;
+    DWORD self = GetCurrentThreadId();
+    if (InterlockedIncrement(&shared_->LockCount) == 1) {
+        shared_->OwnerThreadId = self;
+        shared_->RecursionCount = 1;
+    } else if (shared_->OwnerThreadId == self) {
+        shared_->RecursionCount = shared_->RecursionCount + 1;
+    } else {
+        // Counted in LockCount already, so the owner's release signals us.
+        event_->WaitForever();
+        shared_->OwnerThreadId = self;
+        shared_->RecursionCount = 1;
+    }
+}
+
+void TJclOptex::Release() {
+    shared_->RecursionCount = shared_->RecursionCount - 1;
+    if (shared_->RecursionCount > 0) {
+        InterlockedDecrement(&shared_->LockCount);
+        return;
+    }
+    shared_->OwnerThreadId = 0;
+    if (InterlockedDecrement(&shared_->LockCount) > 0) event_->Signal();
+}
+
+// ---------------------------------------------------------------- file mapping
+
+TJclFileMappingView::TJclFileMappingView(TJclCustomFileMapping& mapping, void* view, SIZE_T size)
+    : mapping_(mapping), view_(view), size_(size) {}
+
+TJclFileMappingView& TJclFileMappingView::Create(TJclCustomFileMapping* mapping, DWORD access, SIZE_T size,
+                                                 std::uint64_t offset) {
+    if (!mapping)
+        throw EJclFileMappingViewError("FileMap argument of TJclFileMappingView constructor cannot be nil");
+    void* view = MapViewOfFile(mapping->Handle(), access, static_cast<DWORD>(offset >> 32),
+                               static_cast<DWORD>(offset), size);
+    if (!view) {
+        DWORD code = GetLastError();
+        throw EJclFileMappingViewError("Failed to create FileMappingView", code);
+    }
+    if (size == 0) {
+        // The whole rest of the block: the region the system reserved for it.
+        MEMORY_BASIC_INFORMATION region{};
+        if (VirtualQuery(view, &region, sizeof region)) size = region.RegionSize;
+    }
+    // Not make_unique: the constructor is private to the mapping's friends.
+    std::unique_ptr<TJclFileMappingView> owned(new TJclFileMappingView(*mapping, view, size));
+    mapping->views_.push_back(std::move(owned));
+    return *mapping->views_.back();
+}
+
+TJclCustomFileMapping::~TJclCustomFileMapping() {
+    while (!views_.empty()) views_.pop_back();
+}
+
+void TJclCustomFileMapping::CreateMapping(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect,
+                                          std::uint64_t maximumSize, const std::string& name) {
+    HANDLE handle = CreateFileMappingA(file, security, protect, static_cast<DWORD>(maximumSize >> 32),
+                                       static_cast<DWORD>(maximumSize), name.empty() ? nullptr : name.c_str());
+    if (!handle) {
+        DWORD code = GetLastError();
+        throw EJclFileMappingError("Failed to create FileMapping", code);
+    }
+    alreadyExisted_ = GetLastError() == ERROR_ALREADY_EXISTS;
+    handle_.reset(handle);
+    name_ = name;
+}
+
+TJclSwapFileMapping::TJclSwapFileMapping(const std::string& name, DWORD protect, std::uint64_t maximumSize,
+                                         LPSECURITY_ATTRIBUTES security) {
+    CreateMapping(INVALID_HANDLE_VALUE, security, protect, maximumSize, name);
+}
+
+// ---------------------------------------------------------------- instances
+
+TJclAppInstances::TJclAppInstances() : TJclAppInstances(NameBaseOf(ExecutablePath())) {}
+
+TJclAppInstances::TJclAppInstances(const std::string& nameBase)
+    : processId_(GetCurrentProcessId()), nameBase_(nameBase) {
+    optex_ = std::make_unique<TJclOptex>(nameBase_ + "_Otx", 4000);
+    {
+        TJclOptexGuard lock(*optex_);
+        mapping_ = std::make_unique<TJclSwapFileMapping>(nameBase_ + "_Map", PAGE_READWRITE, sizeof(InstanceTable));
+        TJclFileMappingView& view =
+            TJclFileMappingView::Create(mapping_.get(), FILE_MAP_ALL_ACCESS, sizeof(InstanceTable), 0);
+        table_ = static_cast<InstanceTable*>(view.Memory());
+        if (!mapping_->AlreadyExisted()) ZeroMemory(table_, sizeof(InstanceTable));
+    }
+    messageId_ = RegisterWindowMessageA((nameBase_ + "_Msg").c_str());
+}
+
+TJclAppInstances::~TJclAppInstances() {
+    UnregisterInstance();
+    table_ = nullptr;
+    mapping_.reset();
+    optex_.reset();
+}
+
+std::string TJclAppInstances::NameBaseOf(const std::string& exePath) {
+    std::string base = "Jcl" + exePath;
+    CharUpperBuffA(base.data(), static_cast<DWORD>(base.size()));
+    for (char& c : base)
+        if (c == '\\') c = '_';
+    return base;
+}
+
+std::string TJclAppInstances::ExecutablePath() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        // A full buffer may hold a cut path: try again with more room.
+        if (length < path.size() || path.size() >= 32768) {
+            path.resize(length < path.size() ? length : path.size());
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+bool TJclAppInstances::RegisterInstance(std::uint16_t maxInstances) {
+    bool withinLimit;
+    {
+        TJclOptexGuard lock(*optex_);
+        withinLimit = RegisterInstanceId(*table_, maxInstances, processId_);
+    }
+    if (withinLimit) BroadcastInstanceEvent(InstanceCreated, static_cast<std::int32_t>(processId_));
+    return withinLimit;
+}
+
+void TJclAppInstances::UnregisterInstance() {
+    {
+        TJclOptexGuard lock(*optex_);
+        RemoveInstanceId(*table_, processId_);
+    }
+    BroadcastInstanceEvent(InstanceDestroyed, static_cast<std::int32_t>(processId_));
+}
+
+namespace {
+
+struct BroadcastTarget {
+    UINT message;
+    WPARAM code;
+    LPARAM value;
+};
+
+BOOL CALLBACK NotifyWindow(HWND window, LPARAM param) {
+    auto* target = reinterpret_cast<BroadcastTarget*>(param);
+    SendNotifyMessageA(window, target->message, target->code, target->value);
+    return TRUE;
+}
+
+// A hung instance's full queue must not hold up a new start for long.
+constexpr DWORD PostRetryLimitMs = 1000;
+
+}  // namespace
+
+void TJclAppInstances::BroadcastInstanceEvent(std::int32_t code, std::int32_t value) {
+    TJclOptexGuard lock(*optex_);
+    std::uint16_t count = ::InstanceCount(*table_);
+    BroadcastTarget target{messageId_, static_cast<WPARAM>(code), static_cast<LPARAM>(value)};
+    for (std::uint16_t i = 0; i < count; ++i) {
+        HWND window = FindApplicationWindow(table_->ProcessIds[i]);
+        if (!window) continue;
+        DWORD thread = GetWindowThreadProcessId(window, nullptr);
+        DWORD start = GetTickCount();
+        while (!PostThreadMessageA(thread, target.message, target.code, target.value)) {
+            if (GetLastError() == ERROR_INVALID_THREAD_ID || GetTickCount() - start >= PostRetryLimitMs) break;
+            Sleep(1);
+        }
+        EnumThreadWindows(thread, NotifyWindow, reinterpret_cast<LPARAM>(&target));
+    }
+}
+
+std::uint32_t TJclAppInstances::InstanceProcessId(std::int32_t index) {
+    TJclOptexGuard lock(*optex_);
+    return InstanceIdAt(*table_, index);
+}
+
+int TJclAppInstances::InstanceCount() {
+    TJclOptexGuard lock(*optex_);
+    return ::InstanceCount(*table_);
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK MatchApplicationWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId) return TRUE;
+    // One character more than the name holds, so a longer class differs.
+    char className[14] = {};
+    if (GetClassNameA(window, className, sizeof className) <= 0) return TRUE;
+    if (std::string(className) != ApplicationWindowClassName) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND TJclAppInstances::FindApplicationWindow(std::uint32_t processId) {
+    WindowSearch search{processId, nullptr};
+    EnumWindows(MatchApplicationWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool TJclAppInstances::ActivateInstance(std::int32_t index) {
+    std::uint32_t processId = InstanceProcessId(index);
+    if (processId == 0) return false;
+    return BringWindowToFront(FindApplicationWindow(processId));
+}
+
+void TJclAppInstances::EnsureInstanceLimit(std::uint16_t maxInstances) {
+    if (RegisterInstance(maxInstances)) return;
+    ActivateInstance(0);
+    // The orderly exit runs the static destructors, which unregister us.
+    std::exit(0);
+}
+
+bool TJclAppInstances::BringWindowToFront(HWND window) {
+    if (!window) return false;
+    if (IsIconic(window)) SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    return ForceForegroundWindow(window);
+}
+
+bool TJclAppInstances::ForceForegroundWindow(HWND window) {
+    if (!window) return false;
+    HWND foreground = GetForegroundWindow();
+    if (foreground == window) return true;
+    DWORD foregroundThread = GetWindowThreadProcessId(foreground, nullptr);
+    DWORD windowThread = GetWindowThreadProcessId(window, nullptr);
+    if (foregroundThread == windowThread) return SetForegroundWindow(window) != FALSE;
+    // Sharing the foreground thread's input state lifts the foreground lock.
+    AttachThreadInput(foregroundThread, windowThread, TRUE);
+    BOOL done = SetForegroundWindow(window);
+    AttachThreadInput(foregroundThread, windowThread, FALSE);
+    if (!done) return false;
+    return SetForegroundWindow(window) != FALSE;
+}
+
+TJclAppInstances& AppInstances() {
+    static TJclAppInstances instances;
+    return instances;
+}

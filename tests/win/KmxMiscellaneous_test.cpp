@@ -1,0 +1,259 @@
+#include "framework/KmxMiscellaneous.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/KmxNetwork.h"
+#include "support/TestSupport.h"
+
+using testing_support::ChildExe;
+using testing_support::ChildProcess;
+using testing_support::WaitForWindow;
+
+namespace {
+
+// ---------------------------------------------------------------- session end
+
+// What the stand-ins for the platform calls saw, and how they answer.
+struct SessionRecord {
+    DWORD platform = VER_PLATFORM_WIN32_NT;
+    DWORD openTokenError = 0;
+    DWORD lookupError = 0;
+    DWORD adjustError = 0;
+    bool writeSucceeds = true;
+
+    std::vector<std::string> calls;
+    DWORD tokenAccess = 0;
+    bool lookupOnLocalSystem = false;
+    std::string privilegeName;
+    LUID luid{};
+    BOOL disableAll = TRUE;
+    TOKEN_PRIVILEGES adjusted{};
+    DWORD bufferLength = 99;
+    bool previousStateAsked = true;
+    std::vector<std::string> lines;
+    UINT exitFlags = 0xFFFFFFFF;
+};
+SessionRecord* record = nullptr;
+
+BOOL WINAPI FakeGetVersionExA(LPOSVERSIONINFOA info) {
+    record->calls.push_back("GetVersionExA");
+    info->dwPlatformId = record->platform;
+    return TRUE;
+}
+
+BOOL WINAPI FakeOpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
+    record->calls.push_back("OpenProcessToken");
+    record->tokenAccess = access;
+    if (record->openTokenError) {
+        SetLastError(record->openTokenError);
+        return FALSE;
+    }
+    return ::OpenProcessToken(process, TOKEN_QUERY, token);  // a real handle for the code to close
+}
+
+BOOL WINAPI FakeLookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid) {
+    record->calls.push_back("LookupPrivilegeValueA");
+    record->lookupOnLocalSystem = systemName == nullptr;
+    record->privilegeName = name;
+    if (record->lookupError) {
+        SetLastError(record->lookupError);
+        return FALSE;
+    }
+    luid->LowPart = 19;
+    luid->HighPart = 0;
+    return TRUE;
+}
+
+BOOL WINAPI FakeAdjustTokenPrivileges(HANDLE, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD bufferLength,
+                                      PTOKEN_PRIVILEGES previousState, PDWORD) {
+    record->calls.push_back("AdjustTokenPrivileges");
+    record->disableAll = disableAll;
+    record->adjusted = *newState;
+    record->bufferLength = bufferLength;
+    record->previousStateAsked = previousState != nullptr;
+    SetLastError(record->adjustError);
+    return TRUE;  // also when the account lacks the privilege
+}
+
+BOOL WINAPI FakeExitWindowsEx(UINT flags, DWORD) {
+    record->calls.push_back("ExitWindowsEx");
+    record->exitFlags = flags;
+    return TRUE;
+}
+
+bool FakeWriteLine(const std::string& line) {
+    record->calls.push_back("WriteLine");
+    record->lines.push_back(line);
+    return record->writeSucceeds;
+}
+
+class ExitSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = SessionApi();
+        SessionApi() = TSessionApi{FakeGetVersionExA,         FakeOpenProcessToken, FakeLookupPrivilegeValueA,
+                                   FakeAdjustTokenPrivileges, FakeExitWindowsEx,    FakeWriteLine};
+        record = &record_;
+    }
+    void TearDown() override {
+        SessionApi() = saved_;
+        record = nullptr;
+    }
+
+    SessionRecord record_;
+
+private:
+    TSessionApi saved_{};
+};
+
+using Calls = std::vector<std::string>;
+
+TEST_F(ExitSessionTest, EnablesTheShutdownPrivilegeThenAsksForTheSessionEnd) {
+    ExitSession(false, false, true, false);
+    EXPECT_EQ(record_.calls, (Calls{"GetVersionExA", "OpenProcessToken", "LookupPrivilegeValueA",
+                                    "AdjustTokenPrivileges", "ExitWindowsEx"}));
+    EXPECT_EQ(record_.tokenAccess, 0x28u);
+    EXPECT_TRUE(record_.lookupOnLocalSystem);
+    EXPECT_EQ(record_.privilegeName, "SeShutdownPrivilege");
+    EXPECT_FALSE(record_.disableAll);
+    EXPECT_EQ(record_.adjusted.PrivilegeCount, 1u);
+    EXPECT_EQ(record_.adjusted.Privileges[0].Luid.LowPart, 19u);
+    EXPECT_EQ(record_.adjusted.Privileges[0].Attributes, static_cast<DWORD>(SE_PRIVILEGE_ENABLED));
+    EXPECT_EQ(record_.bufferLength, 0u);
+    EXPECT_FALSE(record_.previousStateAsked);
+    EXPECT_TRUE(record_.lines.empty());
+    EXPECT_EQ(record_.exitFlags, 0x00000009u);
+}
+
+TEST_F(ExitSessionTest, OffTheNtPlatformNoTokenIsOpened) {
+    record_.platform = VER_PLATFORM_WIN32_WINDOWS;
+    ExitSession(false, true, false, false);
+    EXPECT_EQ(record_.calls, (Calls{"GetVersionExA", "ExitWindowsEx"}));
+    EXPECT_EQ(record_.exitFlags, 0x00000002u);
+}
+
+TEST_F(ExitSessionTest, ATokenThatCannotBeOpenedIsReportedAndTheRequestMade) {
+    record_.openTokenError = ERROR_ACCESS_DENIED;
+    ExitSession(true, false, false, false);
+    EXPECT_EQ(record_.calls, (Calls{"GetVersionExA", "OpenProcessToken", "WriteLine", "ExitWindowsEx"}));
+    EXPECT_EQ(record_.lines, (Calls{"Cannot open process token. [Access denied.\r\n]"}));
+    EXPECT_EQ(record_.exitFlags, 0x00000000u);
+}
+
+TEST_F(ExitSessionTest, AnUnknownPrivilegeIsReportedAndTheRequestMade) {
+    record_.lookupError = ERROR_ACCESS_DENIED;
+    ExitSession(false, false, true, false);
+    EXPECT_EQ(record_.calls, (Calls{"GetVersionExA", "OpenProcessToken", "LookupPrivilegeValueA", "WriteLine",
+                                    "ExitWindowsEx"}));
+    EXPECT_EQ(record_.lines, (Calls{"Cannot find privilege value. [Access denied.\r\n]"}));
+}
+
+TEST_F(ExitSessionTest, APrivilegeNotHeldIsReportedAndTheRequestMade) {
+    record_.adjustError = ERROR_NOT_ALL_ASSIGNED;
+    ExitSession(false, false, true, false);
+    EXPECT_EQ(record_.lines, (Calls{"Error adjusting process privileges."}));
+    EXPECT_EQ(record_.calls.back(), "ExitWindowsEx");
+    EXPECT_EQ(record_.exitFlags, 0x00000009u);
+}
+
+TEST_F(ExitSessionTest, AReportThatCannotBeWrittenDoesNotStopTheRequest) {
+    record_.adjustError = ERROR_NOT_ALL_ASSIGNED;
+    record_.writeSucceeds = false;
+    ExitSession(false, true, false, false);
+    EXPECT_EQ(record_.calls, (Calls{"GetVersionExA", "OpenProcessToken", "LookupPrivilegeValueA",
+                                    "AdjustTokenPrivileges", "WriteLine", "ExitWindowsEx"}));
+    EXPECT_EQ(record_.exitFlags, 0x00000002u);
+}
+
+// The real line writer, on a pipe and with no standard output at all.
+TEST(SessionReportLine, IsWrittenToStandardOutputAndFailsWithoutIt) {
+    auto writeLine = DefaultSessionApi().WriteLine;
+    HANDLE saved = GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 4096));
+
+    SetStdHandle(STD_OUTPUT_HANDLE, writeEnd);
+    bool written = writeLine("Error adjusting process privileges.");
+    SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
+    bool writtenWithoutOutput = writeLine("lost");
+    SetStdHandle(STD_OUTPUT_HANDLE, saved);
+
+    EXPECT_TRUE(written);
+    EXPECT_FALSE(writtenWithoutOutput);
+    CloseHandle(writeEnd);
+    char buffer[128] = {};
+    DWORD read = 0;
+    ReadFile(readEnd, buffer, sizeof buffer - 1, &read, nullptr);
+    CloseHandle(readEnd);
+    EXPECT_EQ(std::string(buffer, read), "Error adjusting process privileges.\r\n");
+}
+
+// ---------------------------------------------------------------- system texts
+
+TEST(LastErrorText, IsTheSystemWordingWithItsLineBreak) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    EXPECT_EQ(LastErrorText(), "Access denied.\r\n");
+    SetLastError(0xE0001234);  // no system text
+    EXPECT_EQ(LastErrorText(), "");
+}
+
+TEST(ComputerNameText, IsTheNameTheSystemGives) {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    ASSERT_TRUE(GetComputerNameA(name, &size));
+    EXPECT_FALSE(ComputerNameText().empty());
+    EXPECT_EQ(ComputerNameText(), name);
+}
+
+// ---------------------------------------------------------------- desktop actions
+
+bool WaitIconic(HWND window, bool iconic) {
+    for (int i = 0; i < 100; ++i) {
+        if ((IsIconic(window) != FALSE) == iconic) return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+TEST(MinimizeAllWindows, MinimisesTheStartWindowAndThoseBehindIt) {
+    ChildProcess peer(ChildExe("guard_child"), "window MinimizePeer");
+    HWND window = WaitForWindow(peer.Id(), "MinimizePeer");
+    ASSERT_NE(window, nullptr);
+
+    MinimizeAllWindows(nullptr);
+    SendMessageA(window, WM_NULL, 0, 0);  // anything posted before has been handled
+    EXPECT_FALSE(IsIconic(window));
+
+    MinimizeAllWindows(window);
+    EXPECT_TRUE(WaitIconic(window, true));
+}
+
+TEST(MinimizeAllWindows, SkipsAHiddenStartWindowButNotThoseBehindIt) {
+    ChildProcess peer(ChildExe("guard_child"), "window BehindPeer");
+    HWND behind = WaitForWindow(peer.Id(), "BehindPeer");
+    ASSERT_NE(behind, nullptr);
+    // A new top-level window goes in front of the others in the Z-order.
+    HWND hidden = CreateWindowExA(0, "STATIC", "hidden", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_NE(hidden, nullptr);
+    SetWindowPos(hidden, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
+    MinimizeAllWindows(hidden);
+    EXPECT_TRUE(WaitIconic(behind, true));
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    EXPECT_FALSE(IsIconic(hidden));
+    DestroyWindow(hidden);
+}
+
+TEST(StartScreenSaver, PostsAndReturns) {
+    SetLastError(0);
+    StartScreenSaver();
+    SUCCEED();
+}
+
+}  // namespace
