@@ -327,6 +327,31 @@ TEST_F(MainController, HiddenColumnComesBackWithItsWidth) {
     EXPECT_EQ(Form().lsvModules.ColumnWidth(0), 20);
 }
 
+TEST_F(MainController, DraggedColumnTakesItsLimitWhenTheDragEnds) {
+    Start();
+    HWND list = Form().lsvProcesses.Handle();
+    // Straight to the control, as a drag does, past the wrapper's clamping.
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(700, 0));
+    for (int i = 0; i < 10; ++i) Application::Instance().ProcessMessages();
+    EXPECT_EQ(Form().lsvProcesses.ColumnWidth(1), 300);
+}
+
+TEST_F(MainController, SwitchBringsTheProcessWindowToTheFront) {
+    ChildProcess child(ChildExe("WindowChild"), "SwitchTarget");
+    HWND window = WaitForWindow(child.Id(), "SwitchTarget");
+    ASSERT_NE(window, nullptr);
+    ShowWindow(window, SW_MINIMIZE);
+    for (int i = 0; i < 50 && !IsIconic(window); ++i) Sleep(20);
+    Start();
+    int row = RowOfProcess(child.Id());
+    ASSERT_GE(row, 0);
+    Focus(row);
+    controller->MenuClick(Form().mniSwitch);
+    for (int i = 0; i < 50 && (IsIconic(window) || GetForegroundWindow() != window); ++i) Sleep(20);
+    EXPECT_FALSE(IsIconic(window));
+    EXPECT_EQ(GetForegroundWindow(), window);
+}
+
 TEST_F(MainController, StoredWidthIsClampedAndRememberedClamped) {
     StoreText("1width", "700");
     Start();
