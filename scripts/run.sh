@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Ovrelle and runs it under Wine. Without a display it runs on Xvfb,
-# saves a screenshot to build/screenshot.png after a few seconds and closes.
+# clicks the first process, saves a screenshot to build/screenshot.png and
+# closes the program.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/scripts/env.sh"
@@ -23,8 +24,15 @@ for _ in $(seq 60); do
   sleep 0.5
 done
 sleep "${OVRELLE_SHOT_DELAY:-3}"
+# Click the first process row, so that the module list shows its modules.
+win=$(xdotool search --name '^Ovrelle$' 2>/dev/null | head -n 1 || true)
+if [ -n "$win" ]; then
+  eval "$(xdotool getwindowgeometry --shell "$win")"
+  xdotool mousemove $((X + 300)) $((Y + 50)) click 1 2>/dev/null || true
+  sleep 2
+fi
 import -window root "$top/build/screenshot.png"
 echo "screenshot: build/screenshot.png"
-win=$(xdotool search --name '^Ovrelle$' 2>/dev/null | head -n 1 || true)
-[ -n "$win" ] && xdotool windowclose "$win" 2>/dev/null || true
+# Alt+F4 closes the window as a user would, so the settings are written.
+xdotool key alt+F4 2>/dev/null || true
 for _ in $(seq 20); do kill -0 "$app" 2>/dev/null || break; sleep 0.5; done

@@ -107,17 +107,26 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
 // Unpaired surrogates become U+FFFD, as WideCharToMultiByte makes them.
 std::string WideToText(const std::uint8_t* bytes, std::size_t units) {
     if (units == 0) return {};
+    // Plain ASCII, nearly every key and value, is the same in every code page.
+    std::string text(units, '\0');
+    for (std::size_t i = 0; i < units; ++i) {
+        if (bytes[2 * i] >= 0x80 || bytes[2 * i + 1] != 0) {
+            text.clear();
+            break;
+        }
+        text[i] = static_cast<char>(bytes[2 * i]);
+    }
+    if (!text.empty()) return text;
 #ifdef _WIN32
     std::wstring wide(units, L'\0');
     std::memcpy(&wide[0], bytes, units * 2);
     int wideLength = static_cast<int>(units);
     int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
     if (length <= 0) return {};
-    std::string text(static_cast<std::size_t>(length), '\0');
+    text.assign(static_cast<std::size_t>(length), '\0');
     WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, &text[0], length, nullptr, nullptr);
     return text;
 #else
-    std::string text;
     text.reserve(units);
     for (std::size_t i = 0; i < units; ++i) {
         std::uint32_t unit = bytes[2 * i] | (bytes[2 * i + 1] << 8);
