@@ -100,6 +100,9 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SIZE:
             if (OnResize) OnResize();
             return 0;
+        case WM_GETFONT:
+            // Controls take their parent's font when they are created.
+            return reinterpret_cast<LRESULT>(font_.get());
         case WM_CLOSE:
             if (OnCloseQuery && !OnCloseQuery()) return 0;
             if (Application::Instance().MainWindowHandle() == Handle()) {

@@ -18,7 +18,7 @@ public:
 
     UniqueHandle() noexcept = default;
     explicit UniqueHandle(Type value) noexcept : value_(value) { Count(+1); }
-    UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()) {}
+    UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()) { Count(+1); }
     UniqueHandle& operator=(UniqueHandle&& other) noexcept {
         if (this != &other) reset(other.release());
         return *this;

@@ -1,0 +1,234 @@
+#include "widgets/Label.h"
+
+#include <cstring>
+
+namespace widgets {
+
+namespace {
+
+// Texts are UTF-8; the wide calls draw them whatever code page GDI assumes.
+std::wstring Wide(const std::string& text) {
+    if (text.empty()) return {};
+    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    return wide;
+}
+
+int DrawUtf8(HDC dc, const std::string& text, RECT* r, UINT flags) {
+    std::wstring wide = Wide(text);
+    return DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), r, flags);
+}
+
+}  // namespace
+
+// -------------------------------------------------------------------- Label
+
+Label::Label(Container& parent, const std::string& text) : GraphicControl(parent), text_(text) {
+    LOGFONTA base{};
+    HFONT inherited = reinterpret_cast<HFONT>(SendMessageA(parent.Handle(), WM_GETFONT, 0, 0));
+    if (GetObjectA(inherited ? inherited : DefaultFont(), sizeof base, &base)) {
+        font_.face = base.lfFaceName;
+        font_.height = base.lfHeight;
+        font_.bold = base.lfWeight >= FW_BOLD;
+        font_.italic = base.lfItalic != 0;
+        font_.underline = base.lfUnderline != 0;
+    }
+    Rebuild();
+}
+
+void Label::SetText(const std::string& text) {
+    if (text == text_) return;
+    text_ = text;
+    AdjustBounds();
+    Invalidate();
+}
+
+void Label::SetAlignment(Alignment alignment) {
+    alignment_ = alignment;
+    Invalidate();
+}
+
+void Label::SetCenteredVertically(bool centered) {
+    centeredVertically_ = centered;
+    Invalidate();
+}
+
+void Label::SetWordWrap(bool wrap) {
+    wordWrap_ = wrap;
+    AdjustBounds();
+    Invalidate();
+}
+
+void Label::SetAutoSize(bool autoSize) {
+    autoSize_ = autoSize;
+    AdjustBounds();
+}
+
+void Label::SetTransparent(bool transparent) {
+    transparent_ = transparent;
+    Invalidate();
+}
+
+void Label::SetFontHeight(int height) {
+    font_.height = height;
+    Rebuild();
+}
+
+void Label::SetFontSize(int points) { SetFontHeight(-MulDiv(points, 96, 72)); }
+
+void Label::SetBold(bool bold) {
+    if (font_.bold == bold) return;
+    font_.bold = bold;
+    Rebuild();
+}
+
+void Label::SetItalic(bool italic) {
+    if (font_.italic == italic) return;
+    font_.italic = italic;
+    Rebuild();
+}
+
+void Label::SetUnderline(bool underline) {
+    if (font_.underline == underline) return;
+    font_.underline = underline;
+    Rebuild();
+}
+
+void Label::SetFontColor(COLORREF color) {
+    if (fontColor_ == color) return;
+    fontColor_ = color;
+    Invalidate();
+}
+
+void Label::Rebuild() {
+    LOGFONTA lf{};
+    lf.lfHeight = font_.height;
+    lf.lfWeight = font_.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = font_.italic;
+    lf.lfUnderline = font_.underline;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    lf.lfQuality = DEFAULT_QUALITY;
+    lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    strncpy(lf.lfFaceName, font_.face.c_str(), LF_FACESIZE - 1);
+    fontHandle_.reset(CreateFontIndirectA(&lf));
+    AdjustBounds();
+    Invalidate();
+}
+
+UINT Label::DrawFlags() const {
+    UINT flags = DT_NOPREFIX | DT_EXPANDTABS;
+    if (alignment_ == Alignment::Right) flags |= DT_RIGHT;
+    if (alignment_ == Alignment::Center) flags |= DT_CENTER;
+    if (wordWrap_) flags |= DT_WORDBREAK;
+    return flags;
+}
+
+void Label::AdjustBounds() {
+    if (!autoSize_) return;
+    HDC dc = GetDC(nullptr);
+    if (!dc) return;
+    HGDIOBJ old = SelectObject(dc, fontHandle_ ? fontHandle_.get() : DefaultFont());
+    // An empty label keeps the height of one line.
+    std::string measured = text_.empty() ? std::string(" ") : text_;
+    RECT r{0, 0, wordWrap_ ? Width() : 0, 0};
+    DrawUtf8(dc, measured, &r, DrawFlags() | DT_CALCRECT);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    int width = wordWrap_ ? Width() : r.right - r.left;
+    int height = r.bottom - r.top;
+    RECT bounds = Bounds();
+    if (alignment_ == Alignment::Right) {
+        bounds.left = bounds.right - width;
+    } else {
+        bounds.right = bounds.left + width;
+    }
+    bounds.bottom = bounds.top + height;
+    MoveTo(bounds);
+}
+
+void Label::Paint(HDC dc) {
+    RECT r = Bounds();
+    if (!transparent_) {
+        UniqueGdiObject brush(CreateSolidBrush(Parent().Color()));
+        FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));
+    }
+    HGDIOBJ old = SelectObject(dc, fontHandle_ ? fontHandle_.get() : DefaultFont());
+    SetTextColor(dc, fontColor_);
+    SetBkMode(dc, TRANSPARENT);
+    if (centeredVertically_) {
+        RECT calc = r;
+        DrawUtf8(dc, text_, &calc, DrawFlags() | DT_CALCRECT);
+        int textHeight = calc.bottom - calc.top;
+        if (textHeight < Height()) r.top += (Height() - textHeight) / 2;
+    }
+    DrawUtf8(dc, text_, &r, DrawFlags());
+    SelectObject(dc, old);
+}
+
+void Label::MouseMove(int x, int y) {
+    if (OnMouseMove) OnMouseMove(*this, x, y);
+}
+
+void Label::Click() {
+    if (OnClick) OnClick(*this);
+}
+
+// -------------------------------------------------------------------- Shape
+
+void Shape::SetBrushColor(COLORREF color) {
+    brush_ = color;
+    Invalidate();
+}
+
+void Shape::SetPenColor(COLORREF color) {
+    pen_ = color;
+    Invalidate();
+}
+
+void Shape::Paint(HDC dc) {
+    UniqueGdiObject pen(CreatePen(PS_INSIDEFRAME, 1, pen_));
+    UniqueGdiObject brush(CreateSolidBrush(brush_));
+    HGDIOBJ oldPen = SelectObject(dc, pen.get());
+    HGDIOBJ oldBrush = SelectObject(dc, brush.get());
+    const RECT& r = Bounds();
+    Rectangle(dc, r.left, r.top, r.right, r.bottom);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+}
+
+// ------------------------------------------------------------------ Picture
+
+void Picture::SetBitmap(UniqueGdiObject&& bitmap) {
+    bitmap_ = std::move(bitmap);
+    BITMAP info{};
+    if (bitmap_ && GetObjectA(bitmap_.get(), sizeof info, &info))
+        size_ = SIZE{info.bmWidth, info.bmHeight < 0 ? -info.bmHeight : info.bmHeight};
+    else
+        size_ = SIZE{0, 0};
+    Invalidate();
+}
+
+void Picture::SetCentered(bool centered) {
+    centered_ = centered;
+    Invalidate();
+}
+
+void Picture::Paint(HDC dc) {
+    if (!bitmap_) return;
+    UniqueDc memory(CreateCompatibleDC(dc));
+    if (!memory) return;
+    HGDIOBJ old = SelectObject(memory.get(), bitmap_.get());
+    int x = Left(), y = Top();
+    if (centered_) {
+        x += (Width() - size_.cx) / 2;
+        y += (Height() - size_.cy) / 2;
+    }
+    BitBlt(dc, x, y, size_.cx, size_.cy, memory.get(), 0, 0, SRCCOPY);
+    SelectObject(memory.get(), old);
+}
+
+}  // namespace widgets

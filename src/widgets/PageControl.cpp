@@ -1,0 +1,78 @@
+#include "widgets/PageControl.h"
+
+#include <algorithm>
+
+namespace widgets {
+
+PageControl::PageControl(HWND parent, UINT_PTR id) {
+    CreateControl(WC_TABCONTROLA, "",
+                  WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | TCS_BUTTONS | TCS_FLATBUTTONS,
+                  0, parent, id);
+}
+
+int PageControl::ActivePageIndex() const {
+    return static_cast<int>(SendMessageA(Handle(), TCM_GETCURSEL, 0, 0));
+}
+
+void PageControl::SetActivePageIndex(int index) {
+    if (index < 0 || index >= PageCount()) return;
+    SendMessageA(Handle(), TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ShowActiveSheet();
+}
+
+RECT PageControl::DisplayRect() const {
+    RECT r{0, 0, ClientWidth(), ClientHeight()};
+    SendMessageA(Handle(), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
+    return r;
+}
+
+bool PageControl::OnNotify(NMHDR* header, LRESULT& result) {
+    if (header->code != TCN_SELCHANGE) return false;
+    ShowActiveSheet();
+    result = 0;
+    return true;
+}
+
+LRESULT PageControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = DefaultHandling(message, wParam, lParam);
+    if (message == WM_SIZE) ShowActiveSheet();
+    return result;
+}
+
+void PageControl::AddSheet(TabSheet* sheet, const std::string& caption) {
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<char*>(caption.c_str());
+    SendMessageA(Handle(), TCM_INSERTITEMA, static_cast<WPARAM>(PageCount()),
+                 reinterpret_cast<LPARAM>(&item));
+    sheets_.push_back(sheet);
+    if (ActivePageIndex() < 0) SendMessageA(Handle(), TCM_SETCURSEL, 0, 0);
+    ShowActiveSheet();
+}
+
+void PageControl::RemoveSheet(TabSheet* sheet) {
+    auto it = std::find(sheets_.begin(), sheets_.end(), sheet);
+    if (it == sheets_.end()) return;
+    if (Handle()) SendMessageA(Handle(), TCM_DELETEITEM, static_cast<WPARAM>(it - sheets_.begin()), 0);
+    sheets_.erase(it);
+}
+
+void PageControl::ShowActiveSheet() {
+    RECT r = DisplayRect();
+    int active = ActivePageIndex();
+    for (int i = 0; i < PageCount(); ++i) {
+        TabSheet& sheet = Page(i);
+        sheet.SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        sheet.SetVisible(i == active);
+    }
+}
+
+TabSheet::TabSheet(PageControl& pageControl, const std::string& caption)
+    : Container(pageControl.Handle(), GetSysColor(COLOR_BTNFACE)), pageControl_(pageControl) {
+    SetVisible(false);
+    pageControl_.AddSheet(this, caption);
+}
+
+TabSheet::~TabSheet() { pageControl_.RemoveSheet(this); }
+
+}  // namespace widgets
