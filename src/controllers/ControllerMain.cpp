@@ -72,7 +72,8 @@ TCMain::TCMain() {
 
     TCRegistry& settings = Settings();
     for (int i = 0; i < kProcessColumns; ++i) {
-        if (settings.Items[i].Width != 0) form.lsvProcesses.SetColumnWidth(i, settings.Items[i].Width);
+        // A stored width below zero (a damaged value) counts as none stored.
+        if (settings.Items[i].Width > 0) form.lsvProcesses.SetColumnWidth(i, settings.Items[i].Width);
         else settings.Items[i].Width = form.lsvProcesses.ColumnWidth(i);
     }
 

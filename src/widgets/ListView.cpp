@@ -14,6 +14,8 @@ ImageList::ImageList()
     : list_(ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
                              ILC_COLOR32 | ILC_MASK, 16, 16)) {}
 
+ImageList::~ImageList() { liveImages -= Count(); }
+
 int ImageList::AddIcon(HICON icon) {
     if (reinterpret_cast<UINT_PTR>(icon) <= 1 || !list_) return -1;
     int index = ImageList_AddIcon(list_.get(), icon);
@@ -55,6 +57,8 @@ void ListView::AddColumn(const ListColumn& column) {
 int ListView::Clamp(int index, int width) const {
     const ListColumn& column = columns_[static_cast<size_t>(index)];
     if (width < 0) width = 0;
+    // The control takes widths as 16-bit values.
+    if (width > 32767) width = 32767;
     if (column.maxWidth > 0 && width > column.maxWidth) width = column.maxWidth;
     if (column.minWidth > 0 && width < column.minWidth) width = column.minWidth;
     return width;

@@ -15,6 +15,9 @@ namespace widgets {
 class ImageList {
 public:
     ImageList();
+    ~ImageList();
+    ImageList(const ImageList&) = delete;
+    ImageList& operator=(const ImageList&) = delete;
     HIMAGELIST Handle() const { return list_.get(); }
     // Adds a copy of the icon; -1 when it cannot be added (no icon).
     int AddIcon(HICON icon);

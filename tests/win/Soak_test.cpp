@@ -1,0 +1,202 @@
+// Many refreshes, module-list fills, status ticks and column changes in a
+// row: after a warm-up, everything the program holds must stay as it was.
+// The objects are counted in the program's own wrappers (Wine answers 0 to
+// GetGuiResources and GetProcessHandleCount); the working set comes from
+// GetProcessMemoryInfo.
+#include "controllers/ControllerMain.h"
+#include "framework/KmxFileInfoClasses.h"
+#include "framework/KmxFormat.h"
+#include "support/TestSupport.h"
+#include "widgets/Application.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Handle.h"
+#include "widgets/ListView.h"
+
+#include <gtest/gtest.h>
+
+#include <psapi.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace testing_support;
+using widgets::Application;
+
+namespace {
+
+const char kTitle[] = "Ovrelle Soak Test";
+const char kKey[] = "Software\\Quillmar\\OvrelleSoakTest";
+const int kWarmUpCycles = 20;
+const int kCycles = 150;
+const double kWorkingSetBoundMb = 3.0;
+
+double WorkingSetMb() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
+}
+
+BOOL CALLBACK CountChild(HWND, LPARAM param) {
+    ++*reinterpret_cast<long*>(param);
+    return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM param) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != GetCurrentProcessId()) return TRUE;
+    ++*reinterpret_cast<long*>(param);
+    EnumChildWindows(window, CountChild, param);
+    return TRUE;
+}
+
+// Top-level windows of this process with their descendants, and its
+// message-only windows, which EnumWindows leaves out.
+long WindowsOfProcess() {
+    long count = 0;
+    EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&count));
+    for (HWND window = FindWindowExA(HWND_MESSAGE, nullptr, nullptr, nullptr); window;
+         window = FindWindowExA(HWND_MESSAGE, window, nullptr, nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == GetCurrentProcessId()) ++count;
+    }
+    return count;
+}
+
+using Counts = std::vector<std::pair<std::string, long>>;
+
+Counts TakeCounts() {
+    return {
+        {"icons", widgets::UniqueIcon::Live()},
+        {"image-list images", widgets::ImageList::LiveImages()},
+        {"image lists", widgets::UniqueImageList::Live()},
+        {"GDI objects", widgets::UniqueGdiObject::Live()},
+        {"DCs", widgets::UniqueDc::Live()},
+        {"menus", widgets::UniqueMenu::Live()},
+        {"kernel handles", widgets::UniqueKernelHandle::Live()},
+        {"file handles", widgets::UniqueFileHandle::Live()},
+        {"mapped views", widgets::UniqueMappedView::Live()},
+        {"registry keys", widgets::UniqueRegKey::Live()},
+        {"windows", WindowsOfProcess()},
+        {"file information items", static_cast<long>(FileInfoCache().Count())},
+    };
+}
+
+class Soak : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
+        Application::Instance().SetTitle(kTitle);
+        widgets::SetDialogHook([this](const std::string& text, widgets::DialogKind, widgets::DialogButtons) {
+            dialogs.push_back(text);
+            return widgets::DialogResult::OK;
+        });
+    }
+    void TearDown() override {
+        controller.reset();
+        Application::Instance().DestroyMainForm();
+        widgets::SetDialogHook(nullptr);
+        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
+    }
+
+    // What a user does over a long day, faster than the timer: a
+    // refresh, a status tick, a click on the child's row, and now and then a
+    // column shown or hidden.
+    void Cycle(int index, const std::string& childIdText) {
+        TfrmMain& form = controller->Form();
+        controller->RefreshList();
+        controller->TimerTick();
+        for (int row = 0; row < form.lsvProcesses.RowCount(); ++row) {
+            if (form.lsvProcesses.SubItem(row, 5) != childIdText) continue;
+            form.lsvProcesses.SelectRow(row);
+            form.lsvProcesses.FocusRow(row);
+            break;
+        }
+        controller->ShowModules();
+        if (form.lsvModules.RowCount() == 0) ++emptyModuleLists;
+        if (index % 25 == 0) {
+            controller->ItemsMenuClick();
+            controller->ItemClick(*form.mniItem[5]);
+        }
+        // Painting is the slowest part under Wine; every fifth cycle paints.
+        if (index % 5 == 0) Application::Instance().ProcessMessages();
+    }
+
+    // What the two image lists hold is all there is, and every icon alive
+    // belongs to an item of the file information cache.
+    void ExpectOwnersAccountForEverything() {
+        TfrmMain& form = controller->Form();
+        EXPECT_EQ(widgets::ImageList::LiveImages(), form.ProcessIconList.Count() + form.ModulleIconList.Count());
+        long cachedIcons = 0;
+        for (std::size_t i = 0; i < FileInfoCache().Count(); ++i)
+            if (FileInfoCache().Items(i).Icon) ++cachedIcons;
+        EXPECT_EQ(widgets::UniqueIcon::Live(), cachedIcons);
+    }
+
+    std::unique_ptr<TCMain> controller;
+    std::vector<std::string> dialogs;
+    int emptyModuleLists = 0;
+};
+
+}  // namespace
+
+TEST_F(Soak, RefreshesAndModuleFillsLeaveEveryCountAsItWas) {
+    ChildProcess child(ChildExe("WindowChild"), "--none");
+    child.WaitIdle();
+    const std::string childIdText = ProcessIdText(child.Id());
+    controller = std::make_unique<TCMain>();
+    controller->Form().Show();
+
+    int cycle = 0;
+    for (; cycle < kWarmUpCycles; ++cycle) Cycle(cycle, childIdText);
+    Counts before = TakeCounts();
+    double workingSetBefore = WorkingSetMb();
+    ExpectOwnersAccountForEverything();
+    // The counters count: the lists show icons and the store's key is open.
+    EXPECT_GT(widgets::ImageList::LiveImages(), 0);
+    EXPECT_GT(widgets::UniqueRegKey::Live(), 0);
+
+    for (; cycle < kWarmUpCycles + kCycles; ++cycle) Cycle(cycle, childIdText);
+    Counts after = TakeCounts();
+    double workingSetAfter = WorkingSetMb();
+
+    ASSERT_EQ(before.size(), after.size());
+    for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(after[i].second, before[i].second) << before[i].first;
+    ExpectOwnersAccountForEverything();
+    EXPECT_GT(workingSetBefore, 0.0);
+    EXPECT_LT(workingSetAfter - workingSetBefore, kWorkingSetBoundMb)
+        << "from " << workingSetBefore << " MB to " << workingSetAfter << " MB";
+    EXPECT_EQ(emptyModuleLists, 0);
+    EXPECT_EQ(dialogs, std::vector<std::string>{});
+}
+
+TEST_F(Soak, ClosingTheControllerReleasesEverythingItHeld) {
+    ChildProcess child(ChildExe("WindowChild"), "--none");
+    child.WaitIdle();
+    const std::string childIdText = ProcessIdText(child.Id());
+    // The cache is program-wide and keeps its items; it is not the window's.
+    Counts before = TakeCounts();
+    controller = std::make_unique<TCMain>();
+    controller->Form().Show();
+    for (int cycle = 0; cycle < 10; ++cycle) Cycle(cycle, childIdText);
+    long cacheIcons = widgets::UniqueIcon::Live();
+    controller.reset();
+    Application::Instance().DestroyMainForm();
+    Application::Instance().ProcessMessages();
+
+    Counts after = TakeCounts();
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        if (before[i].first == "file information items") continue;
+        if (before[i].first == "icons") {
+            EXPECT_EQ(after[i].second, cacheIcons) << "icons outside the cache";
+            continue;
+        }
+        // An image list that goes with its window takes its images along,
+        // so the count of live images falls back too.
+        EXPECT_EQ(after[i].second, before[i].second) << before[i].first;
+    }
+}
