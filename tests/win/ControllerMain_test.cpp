@@ -352,6 +352,16 @@ TEST_F(MainController, SwitchBringsTheProcessWindowToTheFront) {
     EXPECT_EQ(GetForegroundWindow(), window);
 }
 
+TEST_F(MainController, MinimizeAllStartsWithTheMainWindow) {
+    Start();
+    controller->MenuClick(Form().mniMinimize);
+    for (int i = 0; i < 100 && !IsIconic(Form().Handle()); ++i) {
+        Application::Instance().ProcessMessages();
+        Sleep(20);
+    }
+    EXPECT_TRUE(IsIconic(Form().Handle()));
+}
+
 TEST_F(MainController, StoredWidthIsClampedAndRememberedClamped) {
     StoreText("1width", "700");
     Start();
