@@ -10,6 +10,7 @@
 #include "controllers/ControllerMain.h"
 #include "framework/KmxFileInfoClasses.h"
 #include "framework/KmxFormat.h"
+#include "tests/support/ResourceCounts.h"
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Handle.h"
@@ -37,68 +38,15 @@ double MillisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-double WorkingSetMb() {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
-    return static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
-}
-
-BOOL CALLBACK CountChild(HWND, LPARAM param) {
-    ++*reinterpret_cast<long*>(param);
-    return TRUE;
-}
-
-BOOL CALLBACK CountTopLevel(HWND window, LPARAM param) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != GetCurrentProcessId()) return TRUE;
-    ++*reinterpret_cast<long*>(param);
-    EnumChildWindows(window, CountChild, param);
-    return TRUE;
-}
-
-// Top-level windows of this process with all their descendants, and the
-// message-only windows (which EnumWindows does not list).
-long WindowsOfProcess() {
-    long count = 0;
-    EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&count));
-    for (HWND window = FindWindowExA(HWND_MESSAGE, nullptr, nullptr, nullptr); window;
-         window = FindWindowExA(HWND_MESSAGE, window, nullptr, nullptr)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == GetCurrentProcessId()) ++count;
-    }
-    return count;
-}
-
 struct Counts {
-    std::vector<std::pair<const char*, long>> items;
+    testing_support::ResourceCounts items;
     double workingSetMb = 0;
 };
 
-Counts Take() {
-    Counts counts;
-    counts.items = {
-        {"icons", widgets::UniqueIcon::Live()},
-        {"image_list_images", widgets::ImageList::LiveImages()},
-        {"image_lists", widgets::UniqueImageList::Live()},
-        {"gdi_objects", widgets::UniqueGdiObject::Live()},
-        {"dcs", widgets::UniqueDc::Live()},
-        {"menus", widgets::UniqueMenu::Live()},
-        {"kernel_handles", widgets::UniqueKernelHandle::Live()},
-        {"file_handles", widgets::UniqueFileHandle::Live()},
-        {"mapped_views", widgets::UniqueMappedView::Live()},
-        {"registry_keys", widgets::UniqueRegKey::Live()},
-        {"windows", WindowsOfProcess()},
-        {"file_info_items", static_cast<long>(FileInfoCache().Count())},
-    };
-    counts.workingSetMb = WorkingSetMb();
-    return counts;
-}
+Counts Take() { return {testing_support::TakeResourceCounts(), testing_support::WorkingSetMb()}; }
 
 void Print(const Counts& counts, const char* when) {
-    for (const auto& item : counts.items) std::printf("%s_%s %ld count\n", item.first, when, item.second);
+    for (const auto& item : counts.items) std::printf("%s_%s %ld count\n", item.first.c_str(), when, item.second);
     std::printf("working_set_%s %.2f MB\n", when, counts.workingSetMb);
 }
 
@@ -160,12 +108,12 @@ int main(int argc, char** argv) {
     controller->Form().Show();
     double cold = MillisecondsSince(start);
     application.ProcessMessages();
-    double startupSet = WorkingSetMb();
+    double startupSet = testing_support::WorkingSetMb();
     for (int i = 0; i < 100; ++i) {
         controller->RefreshList();
         application.ProcessMessages();
     }
-    double refreshedSet = WorkingSetMb();
+    double refreshedSet = testing_support::WorkingSetMb();
     std::printf("cold_start_to_filled_window %.2f ms\n", cold);
     std::printf("working_set_after_start %.2f MB\n", startupSet);
     std::printf("working_set_after_100_refreshes %.2f MB\n", refreshedSet);

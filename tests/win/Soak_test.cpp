@@ -6,6 +6,7 @@
 #include "controllers/ControllerMain.h"
 #include "framework/KmxFileInfoClasses.h"
 #include "framework/KmxFormat.h"
+#include "support/ResourceCounts.h"
 #include "support/TestSupport.h"
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
@@ -32,59 +33,9 @@ const int kWarmUpCycles = 20;
 const int kCycles = 150;
 const double kWorkingSetBoundMb = 3.0;
 
-double WorkingSetMb() {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
-    return static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
-}
+using Counts = ResourceCounts;
 
-BOOL CALLBACK CountChild(HWND, LPARAM param) {
-    ++*reinterpret_cast<long*>(param);
-    return TRUE;
-}
-
-BOOL CALLBACK CountTopLevel(HWND window, LPARAM param) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != GetCurrentProcessId()) return TRUE;
-    ++*reinterpret_cast<long*>(param);
-    EnumChildWindows(window, CountChild, param);
-    return TRUE;
-}
-
-// Top-level windows of this process with their descendants, and its
-// message-only windows, which EnumWindows leaves out.
-long WindowsOfProcess() {
-    long count = 0;
-    EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&count));
-    for (HWND window = FindWindowExA(HWND_MESSAGE, nullptr, nullptr, nullptr); window;
-         window = FindWindowExA(HWND_MESSAGE, window, nullptr, nullptr)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == GetCurrentProcessId()) ++count;
-    }
-    return count;
-}
-
-using Counts = std::vector<std::pair<std::string, long>>;
-
-Counts TakeCounts() {
-    return {
-        {"icons", widgets::UniqueIcon::Live()},
-        {"image-list images", widgets::ImageList::LiveImages()},
-        {"image lists", widgets::UniqueImageList::Live()},
-        {"GDI objects", widgets::UniqueGdiObject::Live()},
-        {"DCs", widgets::UniqueDc::Live()},
-        {"menus", widgets::UniqueMenu::Live()},
-        {"kernel handles", widgets::UniqueKernelHandle::Live()},
-        {"file handles", widgets::UniqueFileHandle::Live()},
-        {"mapped views", widgets::UniqueMappedView::Live()},
-        {"registry keys", widgets::UniqueRegKey::Live()},
-        {"windows", WindowsOfProcess()},
-        {"file information items", static_cast<long>(FileInfoCache().Count())},
-    };
-}
+Counts TakeCounts() { return TakeResourceCounts(); }
 
 class Soak : public ::testing::Test {
 protected:
