@@ -90,12 +90,11 @@ LRESULT CALLBACK Window::OwnProc(HWND window, UINT message, WPARAM wParam, LPARA
     return result;
 }
 
-LRESULT CALLBACK Window::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                      UINT_PTR, DWORD_PTR data) {
+LRESULT CALLBACK Window::SubclassProc(HWND, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                      DWORD_PTR data) {
     auto* self = reinterpret_cast<Window*>(data);
     LRESULT result = Guarded(self, message, wParam, lParam);
     if (message == WM_NCDESTROY) self->Detach();
-    (void)window;
     return result;
 }
 
