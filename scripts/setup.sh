@@ -8,7 +8,7 @@ prefix="$top/third_party/prefix"
 need=()
 have_cmd() { command -v "$1" >/dev/null 2>&1; }
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-for p in cmake ninja-build g++-mingw-w64-x86-64 wine64 wine xvfb xauth imagemagick \
+for p in cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686-posix wine64 wine xvfb xauth imagemagick \
          googletest clang libclang-rt-14-dev xdotool x11-utils dpkg-dev; do
   have_pkg "$p" || need+=("$p")
 done

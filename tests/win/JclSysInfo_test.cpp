@@ -61,6 +61,7 @@ private:
 std::vector<PROCESSENTRY32> fakeRecords;
 size_t fakeNext = 0;
 HANDLE WINAPI FakeSnapshot(DWORD, DWORD) { return CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+HANDLE WINAPI RefuseSnapshot(DWORD, DWORD) { return INVALID_HANDLE_VALUE; }
 BOOL WINAPI FakeFirst(HANDLE, PROCESSENTRY32* record) {
     fakeNext = 0;
     if (fakeRecords.empty()) return FALSE;
@@ -183,7 +184,7 @@ TEST_F(SystemSeams, SnapshotOnNineXTakesTheSnapshotTextAndCutsItForNames) {
 }
 
 TEST_F(SystemSeams, SnapshotThatCannotBeTakenAppendsNothing) {
-    ToolHelpApi().CreateToolhelp32Snapshot = [](DWORD, DWORD) -> HANDLE { return INVALID_HANDLE_VALUE; };
+    ToolHelpApi().CreateToolhelp32Snapshot = RefuseSnapshot;
     TStringList list{{"kept", 1}};
     EXPECT_FALSE(ListProcesses(list, true));
     EXPECT_EQ(list.size(), 1u);

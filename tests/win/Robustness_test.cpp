@@ -526,10 +526,7 @@ TEST_F(Robustness, NegativeStoredWidthsGiveTheDesignedWidths) {
 
 // ------------------------------------------------------------ instance table
 
-namespace {
-
-const char kProgramKey[] = "Software\\Quillmar\\Ovrelle";
-
+// Outside the unnamed namespace: the parameterised test's factory holds one.
 struct TableState {
     const char* name;
     std::uint16_t maxInstances;
@@ -538,6 +535,10 @@ struct TableState {
 };
 
 void PrintTo(const TableState& state, std::ostream* out) { *out << state.name; }
+
+namespace {
+
+const char kProgramKey[] = "Software\\Quillmar\\Ovrelle";
 
 // Runs a copy of the program of its own, so that its shared names are apart
 // from those of every other test that starts the program.
