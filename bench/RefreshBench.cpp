@@ -1,6 +1,7 @@
 // Prints the cost of filling the process list: the first (cold) refresh,
 // which reads every file's icon and version resource, and warm refreshes,
 // which find them in the cache. Output lines: name value unit.
+#include "bench/BenchSupport.h"
 #include "controllers/ControllerMain.h"
 #include "widgets/Application.h"
 
@@ -11,11 +12,7 @@
 #include <cstdlib>
 #include <memory>
 
-namespace {
-double MillisecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-}  // namespace
+using bench::MillisecondsSince;
 
 int main(int argc, char** argv) {
     int warmRuns = argc > 1 ? std::atoi(argv[1]) : 20;

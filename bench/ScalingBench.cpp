@@ -3,6 +3,7 @@
 // rows and enumerations per refresh at each size, and a straight-line fit
 // of refresh time against rows. Output lines: name value unit.
 // Usage: ScalingBench [runs per size] [sizes...]
+#include "bench/BenchSupport.h"
 #include "controllers/ControllerMain.h"
 #include "widgets/Application.h"
 
@@ -17,47 +18,13 @@
 #include <string>
 #include <vector>
 
+using bench::Child;
+using bench::ChildPath;
+using bench::MillisecondsSince;
+
 namespace {
 
 const char kKey[] = "Software\\Quillmar\\OvrelleScalingBench";
-
-double MillisecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-std::string ChildPath() {
-    char path[MAX_PATH * 2] = {};
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string exe(path, length);
-    return exe.substr(0, exe.find_last_of('\\') + 1) + "children\\WindowChild.exe";
-}
-
-// A windowless child that waits until it is ended; this program ends every
-// one it started.
-class Child {
-public:
-    explicit Child(const std::string& exe) {
-        std::string commandLine = "\"" + exe + "\" --none";
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        if (CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                           &startup, &info_))
-            WaitForInputIdle(info_.hProcess, 10000);
-    }
-    ~Child() {
-        if (!info_.hProcess) return;
-        TerminateProcess(info_.hProcess, 0);
-        WaitForSingleObject(info_.hProcess, 5000);
-        CloseHandle(info_.hThread);
-        CloseHandle(info_.hProcess);
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-    bool Started() const { return info_.hProcess != nullptr; }
-
-private:
-    PROCESS_INFORMATION info_{};
-};
 
 struct Sample {
     int children;

@@ -7,6 +7,7 @@
 // working set within a small bound. Output lines: name value unit; the exit
 // code is 1 when something grew.
 // Usage: SoakBench [cycles]
+#include "bench/BenchSupport.h"
 #include "controllers/ControllerMain.h"
 #include "framework/KmxFileInfoClasses.h"
 #include "framework/KmxFormat.h"
@@ -27,16 +28,16 @@
 #include <utility>
 #include <vector>
 
+using bench::Child;
+using bench::ChildPath;
+using bench::MillisecondsSince;
+
 namespace {
 
 const char kKey[] = "Software\\Quillmar\\OvrelleSoakBench";
 const int kFirstCycles = 100;
 // Allocator pools and Wine's own caches settle slowly; more than this is a leak.
 const double kWorkingSetBoundMb = 4.0;
-
-double MillisecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
 
 struct Counts {
     testing_support::ResourceCounts items;
@@ -49,38 +50,6 @@ void Print(const Counts& counts, const char* when) {
     for (const auto& item : counts.items) std::printf("%s_%s %ld count\n", item.first.c_str(), when, item.second);
     std::printf("working_set_%s %.2f MB\n", when, counts.workingSetMb);
 }
-
-std::string ChildPath() {
-    char path[MAX_PATH * 2] = {};
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string exe(path, length);
-    return exe.substr(0, exe.find_last_of('\\') + 1) + "children\\WindowChild.exe";
-}
-
-class Child {
-public:
-    explicit Child(const std::string& exe) {
-        std::string commandLine = "\"" + exe + "\" --none";
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        if (CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                           &startup, &info_))
-            WaitForInputIdle(info_.hProcess, 10000);
-    }
-    ~Child() {
-        if (!info_.hProcess) return;
-        TerminateProcess(info_.hProcess, 0);
-        WaitForSingleObject(info_.hProcess, 5000);
-        CloseHandle(info_.hThread);
-        CloseHandle(info_.hProcess);
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-    DWORD Id() const { return info_.dwProcessId; }
-
-private:
-    PROCESS_INFORMATION info_{};
-};
 
 }  // namespace
 

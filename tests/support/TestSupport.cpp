@@ -86,6 +86,16 @@ HWND WaitForWindow(DWORD processId, const std::string& title, DWORD milliseconds
     }
 }
 
+NamedMappingReader::NamedMappingReader(const std::string& name, size_t size) {
+    mapping_ = OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str());
+    if (mapping_) view_ = MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, size);
+}
+
+NamedMappingReader::~NamedMappingReader() {
+    if (view_) UnmapViewOfFile(view_);
+    if (mapping_) CloseHandle(mapping_);
+}
+
 int RemoteListViewRowCount(HWND list) {
     return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
 }

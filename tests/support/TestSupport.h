@@ -39,6 +39,22 @@ private:
 // (any title when empty), waiting up to the given time.
 HWND WaitForWindow(DWORD processId, const std::string& title, DWORD milliseconds = 20000);
 
+// A named memory block as another process sees it: mapped read-only for the
+// size asked, or not at all when there is no block of that name.
+class NamedMappingReader {
+public:
+    NamedMappingReader(const std::string& name, size_t size);
+    ~NamedMappingReader();
+    NamedMappingReader(const NamedMappingReader&) = delete;
+    NamedMappingReader& operator=(const NamedMappingReader&) = delete;
+    bool Opened() const { return view_ != nullptr; }
+    const void* Memory() const { return view_; }
+
+private:
+    HANDLE mapping_ = nullptr;
+    void* view_ = nullptr;
+};
+
 // Texts of a list view that belongs to another process.
 int RemoteListViewRowCount(HWND list);
 std::string RemoteListViewText(HWND list, int row, int column);

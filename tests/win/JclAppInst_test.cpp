@@ -25,22 +25,10 @@ std::string TestName(const char* what) {
 }
 
 // The instance table as another process sees it: opened by name.
-class TableReader {
+class TableReader : public testing_support::NamedMappingReader {
 public:
-    explicit TableReader(const std::string& name) {
-        mapping_ = OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str());
-        if (mapping_) view_ = MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, sizeof(InstanceTable));
-    }
-    ~TableReader() {
-        if (view_) UnmapViewOfFile(view_);
-        if (mapping_) CloseHandle(mapping_);
-    }
-    bool Opened() const { return view_ != nullptr; }
-    const InstanceTable& Table() const { return *static_cast<const InstanceTable*>(view_); }
-
-private:
-    HANDLE mapping_ = nullptr;
-    void* view_ = nullptr;
+    explicit TableReader(const std::string& name) : NamedMappingReader(name, sizeof(InstanceTable)) {}
+    const InstanceTable& Table() const { return *static_cast<const InstanceTable*>(Memory()); }
 };
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds = 5000) {

@@ -23,23 +23,11 @@ std::string ImagePath(HANDLE process) {
 
 // The instance table of the program started from exePath, read as another
 // process sees it.
-class InstanceTableOf {
+class InstanceTableOf : public testing_support::NamedMappingReader {
 public:
-    explicit InstanceTableOf(const std::string& exePath) {
-        std::string name = TJclAppInstances::NameBaseOf(exePath) + "_Map";
-        mapping_ = OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str());
-        if (mapping_) view_ = MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, sizeof(InstanceTable));
-    }
-    ~InstanceTableOf() {
-        if (view_) UnmapViewOfFile(view_);
-        if (mapping_) CloseHandle(mapping_);
-    }
-    bool Opened() const { return view_ != nullptr; }
-    const InstanceTable& Table() const { return *static_cast<const InstanceTable*>(view_); }
-
-private:
-    HANDLE mapping_ = nullptr;
-    void* view_ = nullptr;
+    explicit InstanceTableOf(const std::string& exePath)
+        : NamedMappingReader(TJclAppInstances::NameBaseOf(exePath) + "_Map", sizeof(InstanceTable)) {}
+    const InstanceTable& Table() const { return *static_cast<const InstanceTable*>(Memory()); }
 };
 
 bool WaitIconic(HWND window, bool iconic) {
