@@ -1,11 +1,17 @@
-// What the benchmarks share: a stopwatch and the windowless child processes
-// they run beside the program (build/children/WindowChild.exe "--none").
+// What the benchmarks share: a stopwatch and summaries of repeated runs, the
+// child processes they run beside the program (build/children/*.exe), the
+// floors (the bare platform calls that a process list and a module list
+// cannot avoid), and the CPU time and memory of another process.
 #pragma once
 
 #include <windows.h>
+#include <psapi.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -13,39 +19,171 @@ inline double MillisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-// children\WindowChild.exe beside this program.
-inline std::string ChildPath() {
+template <typename Work>
+double TimeMilliseconds(Work work) {
+    auto start = std::chrono::steady_clock::now();
+    work();
+    return MillisecondsSince(start);
+}
+
+inline double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+inline double Min(const std::vector<double>& values) {
+    return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
+}
+
+// The folder of this program, with its final backslash.
+inline std::string OwnFolder() {
     char path[MAX_PATH * 2] = {};
     DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     std::string exe(path, length);
-    return exe.substr(0, exe.find_last_of('\\') + 1) + "children\\WindowChild.exe";
+    return exe.substr(0, exe.find_last_of('\\') + 1);
 }
 
-// A windowless child that waits until it is ended; it ends with the object.
+// children\<name>.exe beside this program.
+inline std::string ChildPath(const char* name = "WindowChild") {
+    return OwnFolder() + "children\\" + name + ".exe";
+}
+
+// A process started by a benchmark, by default a windowless child that waits
+// until it is ended; it ends with the object.
 class Child {
 public:
-    explicit Child(const std::string& exe) {
-        std::string commandLine = "\"" + exe + "\" --none";
+    explicit Child(const std::string& exe, const std::string& arguments = "--none") {
+        std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         if (CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                            &startup, &info_))
-            WaitForInputIdle(info_.hProcess, 10000);
+            WaitForInputIdle(info_.hProcess, 20000);
     }
-    ~Child() {
-        if (!info_.hProcess) return;
-        TerminateProcess(info_.hProcess, 0);
-        WaitForSingleObject(info_.hProcess, 5000);
-        CloseHandle(info_.hThread);
-        CloseHandle(info_.hProcess);
-    }
+    ~Child() { End(); }
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
     bool Started() const { return info_.hProcess != nullptr; }
     DWORD Id() const { return info_.dwProcessId; }
+    HANDLE Handle() const { return info_.hProcess; }
+
+    // Closes the process's main windows as a person would, so that it ends
+    // as it normally does; ends it outright when it has none or has not
+    // ended after a while.
+    void End() {
+        if (!info_.hProcess) return;
+        Closing closing{info_.dwProcessId, 0};
+        EnumWindows(CloseWindowOf, reinterpret_cast<LPARAM>(&closing));
+        if (closing.posted == 0 || WaitForSingleObject(info_.hProcess, 10000) != WAIT_OBJECT_0) {
+            TerminateProcess(info_.hProcess, 0);
+            WaitForSingleObject(info_.hProcess, 5000);
+        }
+        CloseHandle(info_.hThread);
+        CloseHandle(info_.hProcess);
+        info_ = PROCESS_INFORMATION{};
+    }
 
 private:
+    struct Closing {
+        DWORD processId;
+        int posted;
+    };
+    static BOOL CALLBACK CloseWindowOf(HWND window, LPARAM param) {
+        auto* closing = reinterpret_cast<Closing*>(param);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == closing->processId && IsWindowVisible(window) && !GetWindow(window, GW_OWNER)) {
+            PostMessageA(window, WM_CLOSE, 0, 0);
+            ++closing->posted;
+        }
+        return TRUE;
+    }
+
     PROCESS_INFORMATION info_{};
 };
+
+// Calls visit for each record of one ToolHelp snapshot; false when the
+// snapshot cannot be taken.
+template <typename Record, typename Visit>
+bool WalkSnapshot(DWORD flags, DWORD processId, BOOL(WINAPI* first)(HANDLE, Record*),
+                  BOOL(WINAPI* next)(HANDLE, Record*), Visit visit) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(flags, processId);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    Record record{};
+    record.dwSize = sizeof record;
+    for (BOOL more = first(snapshot, &record); more; more = next(snapshot, &record)) visit(record);
+    CloseHandle(snapshot);
+    return true;
+}
+
+inline int ProcessCount() {
+    int count = 0;
+    WalkSnapshot(TH32CS_SNAPPROCESS, 0, Process32First, Process32Next, [&](const PROCESSENTRY32&) { ++count; });
+    return count;
+}
+
+// The CPU time (user and kernel) that the live threads of a process have
+// used. Wine answers GetProcessTimes for another process with a fixed value
+// but GetThreadTimes from the thread's own counters (10 ms steps).
+inline double CpuMilliseconds(DWORD processId) {
+    double total = 0;
+    WalkSnapshot(TH32CS_SNAPTHREAD, 0, Thread32First, Thread32Next, [&](const THREADENTRY32& entry) {
+        if (entry.th32OwnerProcessID != processId) return;
+        HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID);
+        if (!thread) return;
+        FILETIME created, exited, kernel, user;
+        if (GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
+            auto ticks = [](const FILETIME& t) { return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+            total += double(ticks(kernel) + ticks(user)) / 10000.0;
+        }
+        CloseHandle(thread);
+    });
+    return total;
+}
+
+// Resident memory of a process (under Wine its resident set).
+inline double WorkingSetMb(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(process, &counters, sizeof counters)) return 0;
+    return static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
+}
+
+// The floor of a process list: one snapshot walk, and each process opened
+// and its executable path read. Returns the number of processes.
+inline int ProcessListFloor() {
+    int count = 0;
+    WalkSnapshot(TH32CS_SNAPPROCESS, 0, Process32First, Process32Next, [&](const PROCESSENTRY32& record) {
+        ++count;
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, record.th32ProcessID);
+        if (!process) return;
+        char path[MAX_PATH] = {};
+        GetModuleFileNameExA(process, nullptr, path, MAX_PATH);
+        CloseHandle(process);
+    });
+    return count;
+}
+
+// The floor of a module list: the process opened, its modules enumerated
+// once and each module's path read. Returns the number of modules.
+inline int ModuleListFloor(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (!process) return 0;
+    std::vector<HMODULE> modules(1024);
+    DWORD needed = 0;
+    int count = 0;
+    if (EnumProcessModulesEx(process, modules.data(), DWORD(modules.size() * sizeof(HMODULE)), &needed,
+                             LIST_MODULES_ALL)) {
+        count = int(std::min<size_t>(needed / sizeof(HMODULE), modules.size()));
+        for (int i = 0; i < count; ++i) {
+            char path[MAX_PATH + 1] = {};
+            GetModuleFileNameExA(process, modules[size_t(i)], path, sizeof path);
+        }
+    }
+    CloseHandle(process);
+    return count;
+}
 
 }  // namespace bench

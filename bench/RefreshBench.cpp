@@ -1,62 +1,73 @@
-// Prints the cost of filling the process list: the first (cold) refresh,
-// which reads every file's icon and version resource, and warm refreshes,
-// which find them in the cache. Output lines: name value unit.
+// Prints the cost of filling the process list beside a number of windowless
+// children that carry an icon and a version resource, as real programs do
+// (100 by default): the first (cold) refresh, which reads every file's icon
+// and version resource, and warm refreshes, which find them in the cache,
+// each against the floor (a bare snapshot walk, and each process opened and
+// its path read) measured in the same runs. Output lines: name value unit;
+// medians, and the least of the runs.
+// Usage: RefreshBench [runs] [children]
 #include "bench/BenchSupport.h"
 #include "controllers/ControllerMain.h"
 #include "widgets/Application.h"
 
 #include <windows.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
-using bench::MillisecondsSince;
+using bench::Median;
+using bench::Min;
+using bench::TimeMilliseconds;
 
 int main(int argc, char** argv) {
-    int warmRuns = argc > 1 ? std::atoi(argv[1]) : 20;
-    if (warmRuns < 1) warmRuns = 1;
+    int runs = argc > 1 ? std::atoi(argv[1]) : 15;
+    if (runs < 1) runs = 1;
+    int childCount = argc > 2 ? std::atoi(argv[2]) : 100;
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     widgets::Application::Instance().SetTitle("Ovrelle Bench");
 
-    auto start = std::chrono::steady_clock::now();
-    auto controller = std::make_unique<TCMain>();
-    double cold = MillisecondsSince(start);
+    std::vector<std::unique_ptr<bench::Child>> children;
+    for (int i = 0; i < childCount; ++i) children.push_back(std::make_unique<bench::Child>(bench::ChildPath()));
+    Sleep(2000);
 
+    double coldFloor = TimeMilliseconds([] { bench::ProcessListFloor(); });
+    std::unique_ptr<TCMain> controller;
+    double cold = TimeMilliseconds([&] { controller = std::make_unique<TCMain>(); });
+    TfrmMain& form = controller->Form();
+
+    std::vector<double> warm, floor, layout, enumeration, fill;
     unsigned long enumerationsBefore = ProcessEnumerationCount();
-    start = std::chrono::steady_clock::now();
-    for (int i = 0; i < warmRuns; ++i) controller->RefreshList();
-    double warm = MillisecondsSince(start) / warmRuns;
-    double enumerations = double(ProcessEnumerationCount() - enumerationsBefore) / warmRuns;
+    for (int i = 0; i < runs; ++i) {
+        warm.push_back(TimeMilliseconds([&] { controller->RefreshList(); }));
+        floor.push_back(TimeMilliseconds([] { bench::ProcessListFloor(); }));
+    }
+    double enumerations = double(ProcessEnumerationCount() - enumerationsBefore) / runs;
 
-    start = std::chrono::steady_clock::now();
-    for (int i = 0; i < warmRuns; ++i) controller->ApplyColumnLayout();
-    double layout = MillisecondsSince(start) / warmRuns;
-    start = std::chrono::steady_clock::now();
-    for (int i = 0; i < warmRuns; ++i) {
-        TStringList list;
-        ListProcesses(list, true);
+    for (int i = 0; i < runs; ++i) {
+        layout.push_back(TimeMilliseconds([&] { controller->ApplyColumnLayout(); }));
+        TStringList paths;
+        enumeration.push_back(TimeMilliseconds([&] { ListProcesses(paths, true); }));
+        form.lsvProcesses.Clear();
+        form.ProcessIconList.Clear();
+        fill.push_back(TimeMilliseconds([&] { controller->FillList(form.lsvProcesses, form.ProcessIconList, paths, false); }));
     }
-    double enumeration = MillisecondsSince(start) / warmRuns;
-    TStringList paths;
-    ListProcesses(paths, true);
-    start = std::chrono::steady_clock::now();
-    for (int i = 0; i < warmRuns; ++i) {
-        controller->Form().lsvProcesses.Clear();
-        controller->Form().ProcessIconList.Clear();
-        controller->FillList(controller->Form().lsvProcesses, controller->Form().ProcessIconList, paths, false);
-    }
-    double fill = MillisecondsSince(start) / warmRuns;
-    std::printf("fill_list %.2f ms\n", fill);
-    std::printf("column_layout %.2f ms\n", layout);
-    std::printf("process_enumeration %.2f ms\n", enumeration);
-    std::printf("rows %d count\n", controller->Form().lsvProcesses.RowCount());
+    std::printf("rows %d count\n", form.lsvProcesses.RowCount());
     std::printf("cold_start_to_filled_window %.2f ms\n", cold);
-    std::printf("warm_refresh %.2f ms\n", warm);
+    std::printf("cold_floor %.2f ms\n", coldFloor);
+    std::printf("warm_refresh %.2f ms\n", Median(warm));
+    std::printf("warm_refresh_min %.2f ms\n", Min(warm));
+    std::printf("floor %.2f ms\n", Median(floor));
+    std::printf("floor_min %.2f ms\n", Min(floor));
+    std::printf("refresh_to_floor %.2f ratio\n", Median(warm) / std::max(0.01, Median(floor)));
+    std::printf("process_enumeration %.2f ms\n", Median(enumeration));
+    std::printf("fill_list %.2f ms\n", Median(fill));
+    std::printf("column_layout %.2f ms\n", Median(layout));
     std::printf("enumerations_per_refresh %.2f count\n", enumerations);
     controller.reset();
+    children.clear();
     widgets::Application::Instance().DestroyMainForm();
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Quillmar\\OvrelleBench");
     return 0;

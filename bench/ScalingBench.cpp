@@ -1,7 +1,11 @@
 // Prints how the warm refresh of the process list grows with the number of
-// running processes: 25, 50, 100 and 200 extra windowless children, the
-// rows and enumerations per refresh at each size, and a straight-line fit
-// of refresh time against rows. Output lines: name value unit.
+// running processes: 25, 100 and 200 extra windowless children that carry
+// an icon and a version resource, as real programs do. At each size the
+// floor (a bare snapshot walk, and each process opened and its path read)
+// is measured in the same runs, interleaved with the refreshes, and the
+// ratio printed; then the cost of one more row from 25 to 100 and from 100
+// to 200 processes, and their ratio (1 for a refresh whose cost per row is
+// flat). Output lines: name value unit; medians, and the least of the runs.
 // Usage: ScalingBench [runs per size] [sizes...]
 #include "bench/BenchSupport.h"
 #include "controllers/ControllerMain.h"
@@ -10,8 +14,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -20,56 +22,35 @@
 
 using bench::Child;
 using bench::ChildPath;
-using bench::MillisecondsSince;
+using bench::Median;
+using bench::Min;
+using bench::TimeMilliseconds;
 
 namespace {
 
 const char kKey[] = "Software\\Quillmar\\OvrelleScalingBench";
 
 struct Sample {
-    int children;
-    int rows;
-    double refreshMs;
-    double enumerations;
-    double enumerationMs;  // ListProcesses alone
-    double fillMs;         // FillList alone, on the paths of one enumeration
-    double layoutMs;       // ApplyColumnLayout alone
-    double bestRefreshMs;
+    int children = 0;
+    int rows = 0;
+    double enumerations = 0;
+    std::vector<double> refresh, floor, enumeration, fill;
 };
 
-// Least squares of refresh time against rows.
-struct Fit {
-    double slope = 0, intercept = 0, r2 = 0;
-};
-
-Fit FitLine(const std::vector<Sample>& samples) {
-    Fit fit;
-    double n = static_cast<double>(samples.size());
-    double sx = 0, sy = 0, sxx = 0, sxy = 0, syy = 0;
-    for (const Sample& s : samples) {
-        sx += s.rows;
-        sy += s.refreshMs;
-        sxx += double(s.rows) * s.rows;
-        sxy += s.rows * s.refreshMs;
-        syy += s.refreshMs * s.refreshMs;
-    }
-    double dx = n * sxx - sx * sx, dy = n * syy - sy * sy;
-    if (n < 2 || dx <= 0) return fit;
-    fit.slope = (n * sxy - sx * sy) / dx;
-    fit.intercept = (sy - fit.slope * sx) / n;
-    fit.r2 = dy > 0 ? std::pow(n * sxy - sx * sy, 2) / (dx * dy) : 1;
-    return fit;
+double SlopeOfRows(const Sample& low, const Sample& high) {
+    return (Median(high.refresh) - Median(low.refresh)) / std::max(1, high.rows - low.rows);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = argc > 1 ? std::atoi(argv[1]) : 10;
+    int runs = argc > 1 ? std::atoi(argv[1]) : 9;
     if (runs < 1) runs = 1;
     std::vector<int> sizes;
     for (int i = 2; i < argc; ++i)
         if (std::atoi(argv[i]) > 0) sizes.push_back(std::atoi(argv[i]));
-    if (sizes.empty()) sizes = {25, 50, 100, 200};
+    if (sizes.empty()) sizes = {25, 100, 200};
+    std::sort(sizes.begin(), sizes.end());
 
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
@@ -78,7 +59,8 @@ int main(int argc, char** argv) {
     RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
 
     auto controller = std::make_unique<TCMain>();
-    controller->Form().Show();
+    TfrmMain& form = controller->Form();
+    form.Show();
     application.ProcessMessages();
 
     const std::string childExe = ChildPath();
@@ -95,71 +77,54 @@ int main(int argc, char** argv) {
         // One refresh reads the files of any new process; the runs are warm.
         controller->RefreshList();
         application.ProcessMessages();
+
+        Sample sample;
+        sample.children = size;
         unsigned long enumerationsBefore = ProcessEnumerationCount();
-        double total = 0, best = 1e300;
         for (int run = 0; run < runs; ++run) {
-            auto start = std::chrono::steady_clock::now();
-            controller->RefreshList();
-            double elapsed = MillisecondsSince(start);
-            total += elapsed;
-            best = std::min(best, elapsed);
+            sample.refresh.push_back(TimeMilliseconds([&] { controller->RefreshList(); }));
             application.ProcessMessages();
+            sample.floor.push_back(TimeMilliseconds([] { bench::ProcessListFloor(); }));
         }
-        double enumerations = double(ProcessEnumerationCount() - enumerationsBefore) / runs;
-        int rows = controller->Form().lsvProcesses.RowCount();
+        sample.enumerations = double(ProcessEnumerationCount() - enumerationsBefore) / runs;
+        sample.rows = form.lsvProcesses.RowCount();
 
         // Where the time goes: the enumeration, and the filling of the rows.
-        double enumerationTotal = 0, fillTotal = 0;
         TStringList paths;
         for (int run = 0; run < runs; ++run) {
             paths.clear();
-            auto start = std::chrono::steady_clock::now();
-            ListProcesses(paths, true);
-            enumerationTotal += MillisecondsSince(start);
-        }
-        TfrmMain& form = controller->Form();
-        for (int run = 0; run < runs; ++run) {
+            sample.enumeration.push_back(TimeMilliseconds([&] { ListProcesses(paths, true); }));
             form.lsvProcesses.Clear();
             form.ProcessIconList.Clear();
-            auto start = std::chrono::steady_clock::now();
-            controller->FillList(form.lsvProcesses, form.ProcessIconList, paths, false);
-            fillTotal += MillisecondsSince(start);
+            sample.fill.push_back(TimeMilliseconds(
+                [&] { controller->FillList(form.lsvProcesses, form.ProcessIconList, paths, false); }));
             application.ProcessMessages();
         }
-        double layoutTotal = 0;
-        for (int run = 0; run < runs; ++run) {
-            auto start = std::chrono::steady_clock::now();
-            controller->ApplyColumnLayout();
-            layoutTotal += MillisecondsSince(start);
-            application.ProcessMessages();
-        }
-        samples.push_back({size, rows, total / runs, enumerations, enumerationTotal / runs, fillTotal / runs,
-                           layoutTotal / runs, best});
+        samples.push_back(sample);
     }
 
     bool oneEnumeration = true;
     for (const Sample& s : samples) {
-        std::printf("warm_refresh_%d %.2f ms\n", s.children, s.refreshMs);
-        std::printf("rows_%d %d count\n", s.children, s.rows);
-        std::printf("enumerations_per_refresh_%d %.2f count\n", s.children, s.enumerations);
-        std::printf("refresh_per_row_%d %.3f ms\n", s.children, s.rows ? s.refreshMs / s.rows : 0.0);
-        std::printf("process_enumeration_%d %.2f ms\n", s.children, s.enumerationMs);
-        std::printf("fill_list_%d %.2f ms\n", s.children, s.fillMs);
-        std::printf("column_layout_%d %.2f ms\n", s.children, s.layoutMs);
-        std::printf("best_refresh_%d %.2f ms\n", s.children, s.bestRefreshMs);
+        const int n = s.children;
+        std::printf("rows_%d %d count\n", n, s.rows);
+        std::printf("warm_refresh_%d %.2f ms\n", n, Median(s.refresh));
+        std::printf("warm_refresh_min_%d %.2f ms\n", n, Min(s.refresh));
+        std::printf("floor_%d %.2f ms\n", n, Median(s.floor));
+        std::printf("floor_min_%d %.2f ms\n", n, Min(s.floor));
+        std::printf("refresh_to_floor_%d %.2f ratio\n", n, Median(s.refresh) / std::max(0.01, Median(s.floor)));
+        std::printf("refresh_per_row_%d %.3f ms\n", n, s.rows ? Median(s.refresh) / s.rows : 0.0);
+        std::printf("process_enumeration_%d %.2f ms\n", n, Median(s.enumeration));
+        std::printf("fill_list_%d %.2f ms\n", n, Median(s.fill));
+        std::printf("enumerations_per_refresh_%d %.2f count\n", n, s.enumerations);
         oneEnumeration = oneEnumeration && s.enumerations == 1.0;
     }
-    Fit fit = FitLine(samples);
-    std::printf("refresh_cost_per_row %.3f ms\n", fit.slope);
-    std::printf("refresh_fixed_cost %.2f ms\n", fit.intercept);
-    std::printf("linear_fit_r2 %.4f ratio\n", fit.r2);
     if (samples.size() >= 3) {
-        // Cost of one added row in the upper half against the lower half:
-        // about 1 for a linear refresh, well above 1 for a quadratic one.
         const Sample &low = samples.front(), &mid = samples[samples.size() / 2], &high = samples.back();
-        double lower = (mid.refreshMs - low.refreshMs) / std::max(1, mid.rows - low.rows);
-        double upper = (high.refreshMs - mid.refreshMs) / std::max(1, high.rows - mid.rows);
-        std::printf("marginal_row_cost_ratio %.2f ratio\n", lower > 0 ? upper / lower : 0.0);
+        double lower = SlopeOfRows(low, mid), upper = SlopeOfRows(mid, high);
+        std::printf("row_cost_%d_to_%d %.3f ms\n", low.children, mid.children, lower);
+        std::printf("row_cost_%d_to_%d %.3f ms\n", mid.children, high.children, upper);
+        // About 1 when every row costs the same, well above 1 when rows cost more as they grow.
+        std::printf("row_cost_ratio %.2f ratio\n", lower > 0 ? upper / lower : 0.0);
     }
     std::printf("children_started %zu count\n", children.size());
 

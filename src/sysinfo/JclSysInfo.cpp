@@ -3,7 +3,9 @@
 #include "res/Resources.h"
 #include "widgets/Handle.h"
 
-#include <memory>
+#include <algorithm>
+#include <cstring>
+#include <utility>
 
 using widgets::UniqueFileHandle;
 using widgets::UniqueKernelHandle;
@@ -12,6 +14,8 @@ namespace {
 
 const DWORD kQueryAndRead = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;  // 0x0410
 const DWORD kListModulesAll = 0x03;
+// Module handles asked for at once: more than most processes load.
+const size_t kModulesAtFirst = 512;
 
 TOsVersion ReadOsVersion() {
     OSVERSIONINFOA info{};
@@ -168,34 +172,104 @@ bool ModulesByMemoryWalk(TStringList& list, HANDLE process, bool handlesOnly) {
     return true;
 }
 
-bool ModulesByProcessStatus(TStringList& list, DWORD processId, bool handlesOnly) {
-    UniqueKernelHandle process(OpenProcess(kQueryAndRead, FALSE, processId));
-    if (!process) return false;
-    DWORD needed = 0;
-    if (!CallEnumProcessModules(process.get(), nullptr, 0, &needed))
-        return ModulesByMemoryWalk(list, process.get(), handlesOnly);
-    size_t count = needed / sizeof(HMODULE);
-    std::unique_ptr<HMODULE[]> modules(new HMODULE[count ? count : 1]);
-    DWORD filled = 0;
-    if (CallEnumProcessModules(process.get(), modules.get(), static_cast<DWORD>(count * sizeof(HMODULE)), &filled)) {
-        // The process may have unloaded modules between the two calls.
-        if (filled / sizeof(HMODULE) < count) count = filled / sizeof(HMODULE);
-        for (size_t i = 0; i < count; ++i) AddModuleEntry(list, process.get(), modules[i], handlesOnly);
+// The modules' handles as EnumProcessModulesEx gives them, in one call for
+// all but processes with very many modules: each call walks the target's
+// loader list once. False when the process's modules cannot be enumerated.
+bool EnumerateModules(HANDLE process, std::vector<HMODULE>& modules) {
+    modules.resize(kModulesAtFirst);
+    // A process that keeps loading libraries could outgrow every buffer;
+    // after the last try the modules that fitted are listed.
+    for (int attempt = 1;; ++attempt) {
+        DWORD capacity = static_cast<DWORD>(modules.size() * sizeof(HMODULE));
+        DWORD needed = 0;
+        if (!CallEnumProcessModules(process, modules.data(), capacity, &needed)) {
+            // Only the first refusal means the modules cannot be enumerated.
+            modules.clear();
+            return attempt > 1;
+        }
+        if (needed <= capacity || attempt == 4) {
+            modules.resize(std::min(needed, capacity) / sizeof(HMODULE));
+            return true;
+        }
+        modules.resize(needed / sizeof(HMODULE) + kModulesAtFirst / 4);
     }
-    return true;
 }
 
-bool ModulesBySnapshot(TStringList& list, DWORD processId, bool handlesOnly) {
+// Calls visit for each record of one module snapshot of the process; false
+// when the snapshot cannot be taken.
+template <typename Visit>
+bool WalkModuleSnapshot(DWORD processId, Visit visit) {
     UniqueFileHandle snapshot(CallCreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
     if (!snapshot) return false;
     MODULEENTRY32 record{};
     record.dwSize = sizeof record;
     for (BOOL more = CallModule32(ToolHelpApi().Module32First, snapshot.get(), &record); more;
          more = CallModule32(ToolHelpApi().Module32Next, snapshot.get(), &record)) {
-        list.push_back({handlesOnly ? std::string() : TextUpToNul(record.szExePath, sizeof record.szExePath),
-                        reinterpret_cast<std::uintptr_t>(record.hModule)});
+        visit(record);
+        // A record filled only in part must not show the last one's path.
+        std::memset(record.szExePath, 0, sizeof record.szExePath);
     }
     return true;
+}
+
+// Module paths by base address from one module snapshot: one walk of the
+// target's loader list, where reading each path on its own walks the list
+// once per module. A path that may have been cut to the snapshot's record
+// is not taken.
+class TModulePaths {
+public:
+    explicit TModulePaths(DWORD processId) {
+        WalkModuleSnapshot(processId, [this](const MODULEENTRY32& record) {
+            std::string path = TextUpToNul(record.szExePath, sizeof record.szExePath);
+            // A UTF-8 path cut to the record may end up to four bytes short of it.
+            if (!path.empty() && path.size() < sizeof record.szExePath - 4)
+                paths_.push_back({reinterpret_cast<std::uintptr_t>(record.modBaseAddr), std::move(path)});
+        });
+        std::sort(paths_.begin(), paths_.end());
+    }
+
+    const std::string* Find(std::uintptr_t base) const {
+        auto found = std::lower_bound(paths_.begin(), paths_.end(), base,
+                                      [](const auto& entry, std::uintptr_t key) { return entry.first < key; });
+        return found != paths_.end() && found->first == base ? &found->second : nullptr;
+    }
+
+private:
+    std::vector<std::pair<std::uintptr_t, std::string>> paths_;
+};
+
+void AddModulePath(TStringList& list, HANDLE process, HMODULE module, std::uintptr_t base) {
+    char buffer[MAX_PATH + 1] = {};
+    if (CallGetModuleFileNameEx(process, module, buffer, MAX_PATH + 1) > 0)
+        list.push_back({TextUpToNul(buffer, sizeof buffer), base});
+}
+
+bool ModulesByProcessStatus(TStringList& list, DWORD processId, bool handlesOnly) {
+    UniqueKernelHandle process(OpenProcess(kQueryAndRead, FALSE, processId));
+    if (!process) return false;
+    std::vector<HMODULE> modules;
+    if (!EnumerateModules(process.get(), modules)) return ModulesByMemoryWalk(list, process.get(), handlesOnly);
+    // On the NT platform a module's handle is its base address.
+    if (handlesOnly) {
+        for (HMODULE module : modules) list.push_back({std::string(), reinterpret_cast<std::uintptr_t>(module)});
+        return true;
+    }
+    // The loader list may change between the enumeration and the snapshot:
+    // a module the snapshot does not show at the same base reads its own path.
+    TModulePaths known(processId);
+    for (HMODULE module : modules) {
+        std::uintptr_t base = reinterpret_cast<std::uintptr_t>(module);
+        if (const std::string* path = known.Find(base)) list.push_back({*path, base});
+        else AddModulePath(list, process.get(), module, base);
+    }
+    return true;
+}
+
+bool ModulesBySnapshot(TStringList& list, DWORD processId, bool handlesOnly) {
+    return WalkModuleSnapshot(processId, [&](const MODULEENTRY32& record) {
+        list.push_back({handlesOnly ? std::string() : TextUpToNul(record.szExePath, sizeof record.szExePath),
+                        reinterpret_cast<std::uintptr_t>(record.hModule)});
+    });
 }
 
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
@@ -320,13 +394,8 @@ void AddModuleEntry(TStringList& list, HANDLE process, HMODULE module, bool hand
     MODULEINFO info{};
     if (!CallGetModuleInformation(process, module, &info, sizeof info)) return;
     std::uintptr_t base = reinterpret_cast<std::uintptr_t>(info.lpBaseOfDll);
-    if (handlesOnly) {
-        list.push_back({std::string(), base});
-        return;
-    }
-    char buffer[MAX_PATH + 1] = {};
-    if (CallGetModuleFileNameEx(process, module, buffer, MAX_PATH + 1) > 0)
-        list.push_back({TextUpToNul(buffer, sizeof buffer), base});
+    if (handlesOnly) list.push_back({std::string(), base});
+    else AddModulePath(list, process, module, base);
 }
 
 // ------------------------------------------------------------------- queries

@@ -10,18 +10,21 @@ StatusBar::StatusBar(HWND parent, UINT_PTR id, int panelCount)
     ApplyParts();
 }
 
+// The tick sets every panel each second; only a change reaches the control,
+// which repaints what it is sent.
 void StatusBar::SetPanelText(int panel, const std::string& text) {
-    if (panel < 0 || panel >= PanelCount()) return;
+    if (panel < 0 || panel >= PanelCount() || panels_[static_cast<size_t>(panel)].text == text) return;
     panels_[static_cast<size_t>(panel)].text = text;
     SendMessageA(Handle(), SB_SETTEXTA, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 void StatusBar::SetPanelWidth(int panel, int width) {
-    if (panel < 0 || panel >= PanelCount()) return;
+    if (panel < 0 || panel >= PanelCount() || panels_[static_cast<size_t>(panel)].width == width) return;
     panels_[static_cast<size_t>(panel)].width = width;
     ApplyParts();
 }
 
+// The control keeps the texts of its parts when only their edges change.
 void StatusBar::ApplyParts() {
     std::vector<int> edges;
     int right = 0;
@@ -30,8 +33,6 @@ void StatusBar::ApplyParts() {
         edges.push_back(i + 1 == panels_.size() ? -1 : right);
     }
     SendMessageA(Handle(), SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
-    for (size_t i = 0; i < panels_.size(); ++i)
-        SendMessageA(Handle(), SB_SETTEXTA, i, reinterpret_cast<LPARAM>(panels_[i].text.c_str()));
 }
 
 void StatusBar::Reposition() { SendMessageA(Handle(), WM_SIZE, 0, 0); }

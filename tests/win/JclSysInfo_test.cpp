@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 using testing_support::ChildExe;
@@ -104,6 +106,103 @@ void WaitForSettledModules(DWORD processId) {
 
 BOOL WINAPI RefuseModules(HANDLE, HMODULE*, DWORD, DWORD*) { return FALSE; }
 BOOL WINAPI RefuseModulesEx(HANDLE, HMODULE*, DWORD, DWORD*, DWORD) { return FALSE; }
+
+using Entries = std::vector<std::pair<std::string, std::uintptr_t>>;
+
+Entries EntriesOf(const TStringList& list) {
+    Entries entries;
+    for (const auto& entry : list) entries.emplace_back(entry.Text, entry.Data);
+    return entries;
+}
+
+// The modules as the per-module process-status calls give them: the
+// handles of EnumProcessModulesEx, each module's base address from
+// GetModuleInformation and its path from GetModuleFileNameExA.
+Entries ModulesByPerModuleCalls(DWORD processId) {
+    Entries entries;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    DWORD needed = 0;
+    if (!process || !EnumProcessModulesEx(process, nullptr, 0, &needed, LIST_MODULES_ALL)) return entries;
+    std::vector<HMODULE> modules(needed / sizeof(HMODULE));
+    if (EnumProcessModulesEx(process, modules.data(), needed, &needed, LIST_MODULES_ALL)) {
+        for (HMODULE module : modules) {
+            MODULEINFO info{};
+            char path[MAX_PATH + 1] = {};
+            if (GetModuleInformation(process, module, &info, sizeof info) &&
+                GetModuleFileNameExA(process, module, path, sizeof path) > 0)
+                entries.emplace_back(path, reinterpret_cast<std::uintptr_t>(info.lpBaseOfDll));
+        }
+    }
+    CloseHandle(process);
+    return entries;
+}
+
+// The real entry points, called through counting ones; some records of the
+// module snapshot are spoiled on request.
+TProcessStatusApi realStatus;
+TToolHelpApi realToolHelp;
+int enumerationCalls = 0, informationCalls = 0, fileNameCalls = 0;
+DWORD pretendedExtraModules = 0;
+size_t recordIndex = 0;
+
+BOOL WINAPI CountedModulesEx(HANDLE process, HMODULE* modules, DWORD size, DWORD* needed, DWORD filter) {
+    ++enumerationCalls;
+    BOOL ok = realStatus.EnumProcessModulesEx(process, modules, size, needed, filter);
+    // As if the process had loaded many more modules than the buffer holds.
+    if (ok && enumerationCalls == 1) *needed += pretendedExtraModules * sizeof(HMODULE);
+    return ok;
+}
+BOOL WINAPI CountedInformation(HANDLE process, HMODULE module, MODULEINFO* info, DWORD size) {
+    ++informationCalls;
+    return realStatus.GetModuleInformation(process, module, info, size);
+}
+DWORD WINAPI CountedFileName(HANDLE process, HMODULE module, LPSTR buffer, DWORD size) {
+    ++fileNameCalls;
+    return realStatus.GetModuleFileNameExA(process, module, buffer, size);
+}
+// Record 3 at another base, record 5 with a path cut to the record's size,
+// record 8 with no path.
+BOOL Spoil(BOOL ok, MODULEENTRY32* record) {
+    if (!ok) return ok;
+    if (recordIndex == 3) record->modBaseAddr += 0x1000;
+    if (recordIndex == 5) {
+        std::memset(record->szExePath, 'x', sizeof record->szExePath - 1);
+        record->szExePath[sizeof record->szExePath - 1] = 0;
+    }
+    if (recordIndex == 8) record->szExePath[0] = 0;
+    ++recordIndex;
+    return ok;
+}
+BOOL WINAPI SpoiledFirst(HANDLE snapshot, MODULEENTRY32* record) {
+    recordIndex = 0;
+    return Spoil(realToolHelp.Module32First(snapshot, record), record);
+}
+BOOL WINAPI SpoiledNext(HANDLE snapshot, MODULEENTRY32* record) {
+    return Spoil(realToolHelp.Module32Next(snapshot, record), record);
+}
+
+// A started process with as many modules as a large application, and the
+// system's entry points replaced by counting ones.
+class ManyModules : public SystemSeams {
+protected:
+    void SetUp() override {
+        SystemSeams::SetUp();
+        realStatus = ProcessStatusApi();
+        realToolHelp = ToolHelpApi();
+        enumerationCalls = informationCalls = fileNameCalls = 0;
+        pretendedExtraModules = 0;
+        ProcessStatusApi().EnumProcessModulesEx = CountedModulesEx;
+        ProcessStatusApi().GetModuleInformation = CountedInformation;
+        ProcessStatusApi().GetModuleFileNameExA = CountedFileName;
+        child_.WaitIdle();
+        WaitForSettledModules(child_.Id());
+        enumerationCalls = informationCalls = fileNameCalls = 0;
+        expected_ = ModulesByPerModuleCalls(child_.Id());
+    }
+    DWORD Id() const { return child_.Id(); }
+    ChildProcess child_{ChildExe("ManyModules")};
+    Entries expected_;
+};
 
 }  // namespace
 
@@ -212,26 +311,43 @@ TEST_F(SystemSeams, ProcessStatusStrategyListsAtMostTheBuffersIds) {
     EXPECT_EQ(list.size(), 1025u);
 }
 
-TEST(ListProcessModules, ListsTheExecutableFirstThenItsLibraries) {
-    ChildProcess child(ChildExe("WindowChild"), "Modules");
-    ASSERT_NE(WaitForWindow(child.Id(), "Modules"), nullptr);
-    WaitForSettledModules(child.Id());
-    TStringList modules;
-    ASSERT_TRUE(ListProcessModules(modules, child.Id(), false));
-    ASSERT_GE(modules.size(), 3u);
-    EXPECT_EQ(Upper(modules[0].Text), Upper(ChildExe("WindowChild")));
-    bool hasUser32 = false;
-    for (const auto& entry : modules) {
-        EXPECT_NE(entry.Data, 0u);
-        if (Upper(entry.Text).find("USER32.DLL") != std::string::npos) hasUser32 = true;
-    }
-    EXPECT_TRUE(hasUser32);
+TEST_F(ManyModules, ListsWhatThePerModuleCallsGiveWithOneEnumerationAndNoCallPerModule) {
+    TStringList modules{{"earlier", 1}};
+    ASSERT_TRUE(ListProcessModules(modules, Id(), false));
+    EXPECT_EQ(modules.front().Text, "earlier");
+    modules.erase(modules.begin());
+    ASSERT_GE(expected_.size(), 60u);
+    EXPECT_EQ(Upper(expected_.front().first), Upper(ChildExe("ManyModules")));
+    EXPECT_EQ(EntriesOf(modules), expected_);
+    EXPECT_EQ(enumerationCalls, 1);
+    EXPECT_EQ(informationCalls, 0);
+    EXPECT_EQ(fileNameCalls, 0);
 
     TStringList handles;
-    ASSERT_TRUE(ListProcessModules(handles, child.Id(), true));
-    ASSERT_EQ(handles.size(), modules.size());
-    EXPECT_TRUE(handles[0].Text.empty());
-    EXPECT_EQ(handles[0].Data, modules[0].Data);
+    ASSERT_TRUE(ListProcessModules(handles, Id(), true));
+    ASSERT_EQ(handles.size(), expected_.size());
+    for (size_t i = 0; i < handles.size(); ++i) {
+        EXPECT_EQ(handles[i].Text, "");
+        EXPECT_EQ(handles[i].Data, expected_[i].second);
+    }
+    EXPECT_EQ(informationCalls + fileNameCalls, 0);
+}
+
+TEST_F(ManyModules, ASnapshotThatDisagreesOrAnOutgrownBufferChangesNoEntry) {
+    ToolHelpApi().Module32First = SpoiledFirst;
+    ToolHelpApi().Module32Next = SpoiledNext;
+    pretendedExtraModules = 600;
+    TStringList modules;
+    ASSERT_TRUE(ListProcessModules(modules, Id(), false));
+    EXPECT_EQ(EntriesOf(modules), expected_);
+    // The buffer was grown once; the three spoiled records read their own paths.
+    EXPECT_EQ(enumerationCalls, 2);
+    EXPECT_EQ(fileNameCalls, 3);
+
+    ToolHelpApi().CreateToolhelp32Snapshot = RefuseSnapshot;
+    modules.clear();
+    ASSERT_TRUE(ListProcessModules(modules, Id(), false));
+    EXPECT_EQ(EntriesOf(modules), expected_);
 }
 
 TEST_F(SystemSeams, MemoryWalkListsTheSameImagesInAddressOrder) {
