@@ -57,20 +57,19 @@ std::string CopyOfProgram(const std::string& folderName, size_t folderLength = 0
     return copy;
 }
 
+BOOL CALLBACK AppendStaticText(HWND child, LPARAM param) {
+    char className[16] = {};
+    GetClassNameA(child, className, sizeof className);
+    char line[1024] = {};
+    if (lstrcmpiA(className, "Static") == 0 && GetWindowTextA(child, line, sizeof line) > 0)
+        *reinterpret_cast<std::string*>(param) += line;
+    return TRUE;
+}
+
 // The texts a message box shows, read from its static controls.
 std::string MessageBoxText(HWND box) {
     std::string text;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM param) -> BOOL {
-            char className[16] = {};
-            GetClassNameA(child, className, sizeof className);
-            char line[1024] = {};
-            if (lstrcmpiA(className, "Static") == 0 && GetWindowTextA(child, line, sizeof line) > 0)
-                *reinterpret_cast<std::string*>(param) += line;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&text));
+    EnumChildWindows(box, AppendStaticText, reinterpret_cast<LPARAM>(&text));
     return text;
 }
 
