@@ -14,7 +14,8 @@ quietly() {
   log=$(mktemp)
   "$@" >"$log" 2>&1 || status=$?
   if [ "$status" != 0 ]; then
-    echo "setup: this failed (exit code $status): $*" >&2
+    local shown="$*"
+    echo "setup: this failed (exit code $status): ${shown#as_root }" >&2
     tail -n 40 "$log" | sed 's/^/  /' >&2
     rm -f "$log"
     exit 1
