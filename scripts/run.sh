@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Ovrelle and runs it under Wine. Without a display it runs on Xvfb,
-# clicks the first process, saves a screenshot to build/screenshot.png and
-# closes the program.
+# clicks Ovrelle's own row in the process list (so the module list shows its
+# modules), saves a screenshot to build/screenshot.png and closes the program.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/scripts/env.sh"
@@ -13,24 +13,35 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec "$top/scripts/wine-run.sh" "$top/build/Ovrelle.exe"
 fi
 
-# No display: a headless run for a screenshot.
+# No display: a headless run for a screenshot. The helper that finds the row
+# reads the window from outside, as any program on the desktop can.
+helper="$top/build/own-row.exe"
+if [ ! -f "$helper" ] || [ "$top/scripts/own-row.cpp" -nt "$helper" ] ||
+   [ "$top/tests/support/TestSupport.cpp" -nt "$helper" ]; then
+  x86_64-w64-mingw32-g++-posix -std=c++17 -O1 -static -DNOMINMAX -D_WIN32_WINNT=0x0601 \
+    -I"$top/src" -I"$top/tests" -DOVRELLE_EXE_PATH='""' -DOVRELLE_CHILDREN_DIR='""' \
+    -o "$helper" "$top/scripts/own-row.cpp" "$top/tests/support/TestSupport.cpp"
+fi
+
 wineserver -k 2>/dev/null || true
 ovrelle_display
 trap 'wineserver -k 2>/dev/null || true; ovrelle_display_stop' EXIT
 "$top/scripts/wine-run.sh" "$top/build/Ovrelle.exe" &
 app=$!
-for _ in $(seq 60); do
-  xdotool search --name '^Ovrelle$' >/dev/null 2>&1 && break
-  sleep 0.5
-done
-sleep "${OVRELLE_SHOT_DELAY:-3}"
-# Click the first process row, so that the module list shows its modules.
-win=$(xdotool search --name '^Ovrelle$' 2>/dev/null | head -n 1 || true)
-if [ -n "$win" ]; then
-  eval "$(xdotool getwindowgeometry --shell "$win")"
-  xdotool mousemove $((X + 300)) $((Y + 50)) click 1 2>/dev/null || true
-  sleep 2
+# The helper starts once the window shows, so that it is no row of the list.
+if ! timeout 60 xdotool search --sync --onlyvisible --name '^Ovrelle$' >/dev/null 2>&1; then
+  echo "run: Ovrelle's window did not appear" >&2
+  exit 1
 fi
+# Ovrelle's own row, found by its Process ID cell, clicked as a person would.
+if ! at=$("$top/scripts/wine-run.sh" "$helper" | tr -d '\r'); then
+  echo "run: Ovrelle's window did not show its own process" >&2
+  exit 1
+fi
+# shellcheck disable=SC2086
+xdotool mousemove $at click 1
+"$top/scripts/wine-run.sh" "$helper" modules >/dev/null
+sleep "${OVRELLE_SHOT_DELAY:-1}"  # the icons and the status bar paint
 import -window root "$top/build/screenshot.png"
 echo "screenshot: build/screenshot.png"
 # Alt+F4 closes the window as a user would, so the settings are written.

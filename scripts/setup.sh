@@ -1,53 +1,77 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a Debian machine (as root),
 # then builds libjpeg for MinGW into third_party/prefix. Fast when all is there.
+# Each step prints one line; a step that fails shows what its command said.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 prefix="$top/third_party/prefix"
 
-need=()
-have_cmd() { command -v "$1" >/dev/null 2>&1; }
+say() { echo "setup: $*"; }
+
+# Runs a command with its output kept aside; shows it and stops on failure.
+quietly() {
+  local log status=0
+  log=$(mktemp)
+  "$@" >"$log" 2>&1 || status=$?
+  if [ "$status" != 0 ]; then
+    local shown="$*"
+    echo "setup: this failed (exit code $status): ${shown#as_root }" >&2
+    tail -n 40 "$log" | sed 's/^/  /' >&2
+    rm -f "$log"
+    exit 1
+  fi
+  rm -f "$log"
+}
+
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+need=()
 for p in cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686-posix wine64 wine xvfb xauth imagemagick \
          googletest clang libclang-rt-14-dev xdotool x11-utils dpkg-dev; do
   have_pkg "$p" || need+=("$p")
 done
 
-as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
-
+did=0
 if [ ${#need[@]} -gt 0 ]; then
-  echo "setup: installing ${need[*]}"
+  say "installing ${need[*]} (apt-get; a few minutes on a fresh machine)"
   export DEBIAN_FRONTEND=noninteractive
-  as_root apt-get update -qq
-  as_root apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+  quietly as_root apt-get update
+  quietly as_root apt-get install -y --no-install-recommends "${need[@]}"
+  did=1
 fi
 
 # libjpeg-turbo, cross-built from Debian's source package.
 if [ ! -f "$prefix/lib/libjpeg.a" ]; then
   if ! grep -rqs '^\(Types: *deb-src\|deb-src \)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-    echo "setup: adding a deb-src entry for Debian's source packages"
     if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-      sed 's/^Types: *deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
-        | as_root tee /etc/apt/sources.list.d/ovrelle-deb-src.sources >/dev/null
+      entry=/etc/apt/sources.list.d/ovrelle-deb-src.sources
+      say "adding a source-package entry to the apt configuration: $entry"
+      sed 's/^Types: *deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | as_root tee "$entry" >/dev/null
     else
-      grep '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' \
-        | as_root tee /etc/apt/sources.list.d/ovrelle-deb-src.list >/dev/null
+      entry=/etc/apt/sources.list.d/ovrelle-deb-src.list
+      say "adding a source-package entry to the apt configuration: $entry"
+      grep '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' | as_root tee "$entry" >/dev/null
     fi
-    as_root apt-get update -qq
+    quietly as_root apt-get update
   fi
   work="$top/third_party/src"
   rm -rf "$work" && mkdir -p "$work"
-  (cd "$work" && apt-get source --download-only libjpeg-turbo >/dev/null 2>&1)
+  say "downloading Debian's source package of libjpeg-turbo"
+  (cd "$work" && quietly apt-get source --download-only libjpeg-turbo)
   tarball=$(ls "$work"/libjpeg-turbo_*.orig.tar.* | head -n 1)
   mkdir -p "$work/src" && tar -xf "$tarball" -C "$work/src" --strip-components=1
-  cmake -S "$work/src" -B "$work/build" -G Ninja \
+  say "building libjpeg for MinGW into third_party/prefix"
+  quietly cmake -S "$work/src" -B "$work/build" -G Ninja \
     -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=AMD64 \
     -DCMAKE_C_COMPILER=x86_64-w64-mingw32-gcc-posix \
     -DCMAKE_RC_COMPILER=x86_64-w64-mingw32-windres \
     -DCMAKE_BUILD_TYPE=Release -DWITH_SIMD=0 -DENABLE_SHARED=0 -DWITH_TURBOJPEG=0 \
-    -DCMAKE_INSTALL_PREFIX="$prefix" -Wno-dev >/dev/null 2>&1
-  cmake --build "$work/build" >/dev/null
-  cmake --install "$work/build" >/dev/null
+    -DCMAKE_INSTALL_PREFIX="$prefix" -Wno-dev
+  quietly cmake --build "$work/build"
+  quietly cmake --install "$work/build"
   rm -rf "$work"
-  echo "setup: libjpeg built into $prefix"
+  did=1
 fi
+
+[ "$did" = 1 ] || say "all packages and libjpeg are in place"

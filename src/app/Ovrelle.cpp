@@ -14,22 +14,26 @@ std::unique_ptr<TCMain> Controller;
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    // Activates the running instance and ends this process when there is one.
-    AppInstances().EnsureSingleInstance();
-
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES |
-                                                       ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-
     widgets::Application& application = widgets::Application::Instance();
-    application.SetTitle("Ovrelle");
     int exitCode = 0;
+    // Whatever stops the start, the guard included, is shown before the
+    // process ends: a windowed program has nowhere else to say it.
     try {
+        // Activates the running instance and ends this process when there is one.
+        AppInstances().EnsureSingleInstance();
+
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES |
+                                                           ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+        InitCommonControlsEx(&controls);
+        application.SetTitle("Ovrelle");
         Controller = std::make_unique<TCMain>();
         application.MainForm()->Show();
         application.Run();
     } catch (const std::exception& error) {
         application.ShowException(error);
+        exitCode = 1;
+    } catch (...) {
+        application.ShowUnknownException();
         exitCode = 1;
     }
     Controller.reset();

@@ -261,7 +261,12 @@ void TCMain::MenuClick(widgets::MenuItem& sender) {
 
 void TCMain::SessionCommand(const char* question, bool logoff, bool reboot, bool shutdown) {
     if (MessageDlg(question, DialogKind::Warning, DialogButtons::OKCancel) != DialogResult::OK) return;
-    ExitSession(logoff, reboot, shutdown, false);
+    // A refused request (an account without the shutdown privilege) leaves
+    // the machine running, so the program stays too and says why.
+    if (!ExitSession(logoff, reboot, shutdown, false)) {
+        MessageDlg(LastErrorText(), DialogKind::Error, DialogButtons::OK);
+        return;
+    }
     MainForm->Close();
 }
 
@@ -301,7 +306,7 @@ void TCMain::ShutdownProcess() {
         }
         if (terminated) list.DeleteRow(row);
         else MessageDlg(cannot, DialogKind::Information, DialogButtons::OK);
-    } catch (const std::exception&) {
+    } catch (...) {
         MessageDlg(cannot, DialogKind::Information, DialogButtons::OK);
     }
 }

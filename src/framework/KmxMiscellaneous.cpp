@@ -53,13 +53,13 @@ TSessionApi& SessionApi() {
     return api;
 }
 
-void ExitSession(bool logoff, bool reboot, bool shutdown, bool force) {
+bool ExitSession(bool logoff, bool reboot, bool shutdown, bool force) {
     const TSessionApi& api = SessionApi();
     UINT flags = SessionFlags(logoff, reboot, shutdown, force);
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;
     if (api.GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT) EnableShutdownPrivilege(api);
-    api.ExitWindowsEx(flags, 0);
+    return api.ExitWindowsEx(flags, 0) != FALSE;
 }
 
 void StartScreenSaver() { PostMessageA(GetDesktopWindow(), WM_SYSCOMMAND, SC_SCREENSAVE, 0); }

@@ -29,8 +29,9 @@ TSessionApi DefaultSessionApi();
 // SessionFlags). On the NT platform the shutdown privilege is enabled first;
 // a step that fails is reported as a line on standard output and the request
 // is made all the same, also when that line cannot be written. Returns once
-// the request is handed to the system.
-void ExitSession(bool logoff, bool reboot, bool shutdown, bool force);
+// the request is handed to the system: true when the system took it; false
+// when it refused, with the reason in the calling thread's last error.
+bool ExitSession(bool logoff, bool reboot, bool shutdown, bool force);
 
 // Posts the screen saver command to the desktop; returns at once.
 void StartScreenSaver();

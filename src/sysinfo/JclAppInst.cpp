@@ -183,12 +183,45 @@ TJclAppInstances::~TJclAppInstances() {
     optex_.reset();
 }
 
+namespace {
+
+// The length the system sees: the ANSI name is converted before use.
+int WideLength(const std::string& text) {
+    return MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+}
+
+// A named kernel object's name goes through a buffer of MAX_PATH characters
+// with its terminator; a registered message's name is an atom of at most 255.
+// The lock's event has the longest of the kernel object names.
+bool NamesFit(const std::string& base) {
+    return WideLength("Optex_Event_" + base + "_Otx") <= MAX_PATH - 1 && WideLength(base + "_Msg") <= 255;
+}
+
+// FNV-1a, 64 bits.
+std::uint64_t NameHash(const std::string& text) {
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 0x100000001b3ull;
+    }
+    return hash;
+}
+
+}  // namespace
+
 std::string TJclAppInstances::NameBaseOf(const std::string& exePath) {
     std::string base = "Jcl" + exePath;
     CharUpperBuffA(base.data(), static_cast<DWORD>(base.size()));
     for (char& c : base)
         if (c == '\\') c = '_';
-    return base;
+    if (NamesFit(base)) return base;
+    // A path too deep for the names: the hash of the same text names the
+    // objects, the same for every instance of that file. No path begins with
+    // "#", so a short base never meets a long one.
+    std::string shortBase = "JCL#";
+    std::uint64_t hash = NameHash(base);
+    for (int shift = 60; shift >= 0; shift -= 4) shortBase += "0123456789ABCDEF"[(hash >> shift) & 0xF];
+    return shortBase;
 }
 
 std::string TJclAppInstances::ExecutablePath() {

@@ -179,7 +179,8 @@ public:
     TJclAppInstances& operator=(const TJclAppInstances&) = delete;
 
     // "JCL" and the upper-cased path, with every backslash an underscore:
-    // all the kernel objects of the registry are named from it.
+    // all the kernel objects of the registry are named from it. When a name
+    // would pass the system's limits, "JCL#" and a hash of that text instead.
     static std::string NameBaseOf(const std::string& exePath);
     // The full path of the running executable.
     static std::string ExecutablePath();

@@ -3,6 +3,8 @@
 #include "widgets/Dialogs.h"
 #include "widgets/Form.h"
 
+#include <objbase.h>
+
 namespace widgets {
 
 Application& Application::Instance() {
@@ -10,8 +12,12 @@ Application& Application::Instance() {
     return application;
 }
 
-Application::Application() = default;
-Application::~Application() = default;
+Application::Application()
+    : comInitialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+
+Application::~Application() {
+    if (comInitialized_) CoUninitialize();
+}
 
 void Application::AdoptMainForm(std::unique_ptr<Form> form) { mainForm_ = std::move(form); }
 

@@ -49,6 +49,9 @@ private:
 
     std::string title_;
     std::unique_ptr<Form> mainForm_;
+    // The thread that creates the application is the window thread; the
+    // shell's icon calls need it in a single-threaded COM apartment.
+    bool comInitialized_ = false;
 };
 
 }  // namespace widgets

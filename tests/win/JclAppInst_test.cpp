@@ -197,6 +197,40 @@ TEST(TJclAppInstances, NameBaseIsTheUpperCasePathWithoutBackslashes) {
     EXPECT_NE(TJclAppInstances::NameBaseOf("Z:\\a\\app.exe"), TJclAppInstances::NameBaseOf("Z:\\b\\app.exe"));
 }
 
+// The lock's event name, "Optex_Event_" + base + "_Otx", is the longest: a
+// path of 240 characters makes it 259, the most a kernel object name may have.
+TEST(TJclAppInstances, NameBaseOfAPathTooLongForTheNamesIsAHashOfIt) {
+    auto pathOf = [](const std::string& filler, int count) {
+        std::string path = "C:\\Apps\\";
+        for (int i = 0; i < count; ++i) path += filler;
+        return path + ".exe";
+    };
+    std::string longest = pathOf("a", 228);
+    ASSERT_EQ(longest.size(), 240u);
+    EXPECT_EQ(TJclAppInstances::NameBaseOf(longest), "JCLC:_APPS_" + std::string(228, 'A') + ".EXE");
+    // Characters count, not bytes: each of these is two bytes in UTF-8.
+    std::string accented = pathOf("\xC3\xA9", 228);
+    std::string accentedBase = TJclAppInstances::NameBaseOf(accented);
+    EXPECT_EQ(accentedBase, TJclAppInstances::NameBaseOf(pathOf("\xC3\x89", 228)));
+    EXPECT_EQ(accentedBase.rfind("JCLC:_APPS_\xC3\x89", 0), 0u) << accentedBase;
+
+    std::string deeper = pathOf("a", 229);
+    std::string hashed = TJclAppInstances::NameBaseOf(deeper);
+    EXPECT_EQ(hashed.rfind("JCL#", 0), 0u) << hashed;
+    EXPECT_LT(hashed.size(), 32u);
+    EXPECT_EQ(TJclAppInstances::NameBaseOf(pathOf("A", 229)), hashed);
+    EXPECT_NE(TJclAppInstances::NameBaseOf(pathOf("b", 229)), hashed);
+    EXPECT_EQ(TJclAppInstances::NameBaseOf(pathOf("a", 400)).size(), hashed.size());
+
+    // Every object and the message can be made under the longest kept base
+    // and under a hashed one.
+    for (const std::string& base : {TJclAppInstances::NameBaseOf(longest), accentedBase, hashed}) {
+        TJclAppInstances registry(base);
+        EXPECT_TRUE(registry.RegisterInstance(1)) << base;
+        EXPECT_NE(registry.MessageID(), 0u) << base;
+    }
+}
+
 TEST(TJclAppInstances, NamesItsObjectsAfterTheRunningExecutable) {
     std::string base = TJclAppInstances::NameBaseOf(TJclAppInstances::ExecutablePath());
     ASSERT_EQ(base.find('\\'), std::string::npos);

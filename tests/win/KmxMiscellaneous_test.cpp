@@ -24,6 +24,7 @@ struct SessionRecord {
     DWORD lookupError = 0;
     DWORD adjustError = 0;
     bool writeSucceeds = true;
+    DWORD exitError = 0;  // the system refuses the request with it
 
     std::vector<std::string> calls;
     DWORD tokenAccess = 0;
@@ -82,7 +83,9 @@ BOOL WINAPI FakeAdjustTokenPrivileges(HANDLE, BOOL disableAll, PTOKEN_PRIVILEGES
 BOOL WINAPI FakeExitWindowsEx(UINT flags, DWORD) {
     record->calls.push_back("ExitWindowsEx");
     record->exitFlags = flags;
-    return TRUE;
+    if (!record->exitError) return TRUE;
+    SetLastError(record->exitError);
+    return FALSE;
 }
 
 bool FakeWriteLine(const std::string& line) {
@@ -113,7 +116,7 @@ private:
 using Calls = std::vector<std::string>;
 
 TEST_F(ExitSessionTest, EnablesTheShutdownPrivilegeThenAsksForTheSessionEnd) {
-    ExitSession(false, false, true, false);
+    EXPECT_TRUE(ExitSession(false, false, true, false));
     EXPECT_EQ(record_.calls, (Calls{"GetVersionExA", "OpenProcessToken", "LookupPrivilegeValueA",
                                     "AdjustTokenPrivileges", "ExitWindowsEx"}));
     EXPECT_EQ(record_.tokenAccess, 0x28u);
@@ -152,9 +155,13 @@ TEST_F(ExitSessionTest, AnUnknownPrivilegeIsReportedAndTheRequestMade) {
     EXPECT_EQ(record_.lines, (Calls{"Cannot find privilege value. [Access denied.\r\n]"}));
 }
 
-TEST_F(ExitSessionTest, APrivilegeNotHeldIsReportedAndTheRequestMade) {
+// The account lacks the privilege, so the system refuses the request: the
+// caller learns it from the result and the last error.
+TEST_F(ExitSessionTest, APrivilegeNotHeldIsReportedAndTheRefusalReturned) {
     record_.adjustError = ERROR_NOT_ALL_ASSIGNED;
-    ExitSession(false, false, true, false);
+    record_.exitError = ERROR_PRIVILEGE_NOT_HELD;
+    EXPECT_FALSE(ExitSession(false, false, true, false));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD));
     EXPECT_EQ(record_.lines, (Calls{"Error adjusting process privileges."}));
     EXPECT_EQ(record_.calls.back(), "ExitWindowsEx");
     EXPECT_EQ(record_.exitFlags, 0x00000009u);

@@ -1,5 +1,6 @@
-// Two starts of the program itself: from one path the second start hands
-// over to the first and ends; from two paths both run.
+// Starts of the program itself: from one path the second start hands over to
+// the first and ends; from two paths both run; a guard that cannot be set up
+// is reported.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -38,10 +39,44 @@ bool WaitIconic(HWND window, bool iconic) {
     return false;
 }
 
-TEST(SingleInstance, ASecondStartFromTheSamePathActivatesTheFirstAndEnds) {
-    ChildProcess first(OvrelleExe());
+// A copy of the program in its own folder of the build tree. With a length,
+// the folder's full path is padded to it with nested folders.
+std::string CopyOfProgram(const std::string& folderName, size_t folderLength = 0) {
+    std::string program = OvrelleExe();
+    std::string folder = program.substr(0, program.rfind('\\') + 1) + folderName;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    while (folder.size() < folderLength) {
+        size_t room = folderLength - folder.size() - 1;
+        // A last step of one character would be a bare backslash: stop short of it.
+        size_t step = room > 120 ? 100 : room;
+        folder += "\\" + std::string(step, 'd');
+        CreateDirectoryA(folder.c_str(), nullptr);
+    }
+    std::string copy = folder + "\\Ovrelle.exe";
+    if (!CopyFileA(program.c_str(), copy.c_str(), FALSE)) return {};
+    return copy;
+}
+
+BOOL CALLBACK AppendStaticText(HWND child, LPARAM param) {
+    char className[16] = {};
+    GetClassNameA(child, className, sizeof className);
+    char line[1024] = {};
+    if (lstrcmpiA(className, "Static") == 0 && GetWindowTextA(child, line, sizeof line) > 0)
+        *reinterpret_cast<std::string*>(param) += line;
+    return TRUE;
+}
+
+// The texts a message box shows, read from its static controls.
+std::string MessageBoxText(HWND box) {
+    std::string text;
+    EnumChildWindows(box, AppendStaticText, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+void ExpectASecondStartToActivateTheFirstAndEnd(const std::string& exe) {
+    ChildProcess first(exe);
     HWND window = WaitForWindow(first.Id(), "");
-    ASSERT_NE(window, nullptr) << "the program shows no main window";
+    ASSERT_NE(window, nullptr) << "the program shows no main window; exit code " << first.WaitExit(0);
     EXPECT_EQ(TJclAppInstances::FindApplicationWindow(first.Id()), window);
 
     InstanceTableOf table(ImagePath(first.Handle()));
@@ -53,7 +88,7 @@ TEST(SingleInstance, ASecondStartFromTheSamePathActivatesTheFirstAndEnds) {
     PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     ASSERT_TRUE(WaitIconic(window, true));
 
-    ChildProcess second(OvrelleExe());
+    ChildProcess second(exe);
     EXPECT_EQ(second.WaitExit(15000), 0u);
     EXPECT_TRUE(first.Running());
     EXPECT_TRUE(WaitIconic(window, false));
@@ -62,11 +97,46 @@ TEST(SingleInstance, ASecondStartFromTheSamePathActivatesTheFirstAndEnds) {
     EXPECT_EQ(table.Table().ProcessIds[0], first.Id());
 }
 
+TEST(SingleInstance, ASecondStartFromTheSamePathActivatesTheFirstAndEnds) {
+    ExpectASecondStartToActivateTheFirstAndEnd(OvrelleExe());
+}
+
+// Past about 240 characters the names built from the path would be too long
+// for the system's object names.
+TEST(SingleInstance, StartsOnceAlsoFromAPathTooDeepForTheObjectNames) {
+    std::string exe = CopyOfProgram("deep-path", 246);
+    ASSERT_EQ(exe.size(), 246u + std::string("\\Ovrelle.exe").size()) << exe;
+    ExpectASecondStartToActivateTheFirstAndEnd(exe);
+}
+
+// A start-up failure is what a person sees: a message box with the error,
+// no main window, and then an exit code that says the start failed.
+TEST(SingleInstance, AGuardThatCannotBeSetUpIsShownAndTheStartFails) {
+    std::string exe = CopyOfProgram("guard-failure");
+    ASSERT_FALSE(exe.empty());
+    // An object of another kind holds the name of the guard's lock event.
+    std::string eventName = "Optex_Event_" + TJclAppInstances::NameBaseOf(exe) + "_Otx";
+    widgets::UniqueKernelHandle squatter(
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 16, eventName.c_str()));
+    ASSERT_TRUE(squatter);
+
+    ChildProcess program(exe);
+    HWND box = WaitForWindow(program.Id(), "Error");
+    ASSERT_NE(box, nullptr) << "no message box; exit code " << program.WaitExit(0);
+    std::string text = MessageBoxText(box);
+    EXPECT_EQ(text.rfind("Failed to create event\r\nWin32: ", 0), 0u) << text;
+    EXPECT_NE(text.find("(6)"), std::string::npos) << text;
+    EXPECT_EQ(TJclAppInstances::FindApplicationWindow(program.Id()), nullptr);
+
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    DWORD exitCode = program.WaitExit(15000);
+    EXPECT_NE(exitCode, static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_NE(exitCode, 0u);
+}
+
 TEST(SingleInstance, CopiesInTwoPlacesRunSideBySide) {
-    std::string copyDir = testing_support::WindowsPath(std::string(OVRELLE_CHILDREN_DIR) + "/../second-copy");
-    CreateDirectoryA(copyDir.c_str(), nullptr);
-    std::string copy = copyDir + "\\Ovrelle.exe";
-    ASSERT_TRUE(CopyFileA(OvrelleExe().c_str(), copy.c_str(), FALSE));
+    std::string copy = CopyOfProgram("second-copy");
+    ASSERT_FALSE(copy.empty());
 
     ChildProcess first(OvrelleExe());
     ASSERT_NE(WaitForWindow(first.Id(), ""), nullptr);
