@@ -145,9 +145,8 @@ std::string WideToText(const std::uint8_t* bytes, std::size_t units) {
 #endif
 }
 
-// A node's extent and its header; the value starts where the header ends.
+// A node's header; its value starts where the header ends.
 struct NodeHeader {
-    std::size_t start;
     std::size_t end;  // start + wLength, never past the parent's end
     std::uint16_t valueLength;
     std::uint16_t type;
@@ -228,7 +227,6 @@ private:
     // no node is shorter than its fixed words and the key's NUL.
     NodeHeader ReadHeader(std::size_t parentEnd) {
         NodeHeader header{};
-        header.start = pos_;
         std::size_t fixedSize = wide_ ? 6 : 4;
         if (!Inside(pos_, fixedSize, parentEnd)) Malformed();
         header.end = pos_ + Word(pos_);
