@@ -1,5 +1,6 @@
 #include "sysinfo/JclFileVersionData.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -144,20 +145,21 @@ std::string WideToText(const std::uint8_t* bytes, std::size_t units) {
 #endif
 }
 
+// A node's header; its value starts where the header ends.
 struct NodeHeader {
-    std::size_t start;
-    std::uint16_t length;
+    std::size_t end;  // start + wLength, never past the parent's end
     std::uint16_t valueLength;
     std::uint16_t type;
     std::string key;
-    std::size_t size;
 };
 
 }  // namespace
 
-// One pass over RawData. Every read is checked against the end of the
-// buffer: a node or value that would run past it is malformed, like the
-// resource errors the walk itself detects.
+// One pass over RawData. Every node lies inside its parent (the root inside
+// the buffer) and covers at least its header; keys and values are read only
+// from inside their own node. Anything else is malformed. The read position
+// only moves forward and every byte is read a bounded number of times, so
+// work and output stay linear in the size of the resource.
 class TVersionResourceWalk {
 public:
     explicit TVersionResourceWalk(TJclFileVersionData& data)
@@ -168,52 +170,50 @@ public:
         // characters of the root key there instead of 0 or 1.
         wide_ = Word(4) < 2;
 
-        NodeHeader root = ReadHeader();
-        std::size_t rootEnd = root.start + root.length;
+        NodeHeader root = ReadHeader(size_);
         if (!AsciiEqualNoCase(root.key, "VS_VERSION_INFO") ||
-            root.valueLength != TJclFileVersionData::FixedInfoSize)
+            root.valueLength != TJclFileVersionData::FixedInfoSize ||
+            !Inside(pos_, TJclFileVersionData::FixedInfoSize, root.end))
             Malformed();
-        Need(pos_, TJclFileVersionData::FixedInfoSize);
         data_.fixedOffset_ = pos_;
         if (DWord(pos_) != FixedInfoSignature) Malformed();
         pos_ += TJclFileVersionData::FixedInfoSize;
         Align();
 
-        while (pos_ < rootEnd) {
-            NodeHeader child = ReadHeader();
-            Need(pos_, child.valueLength);
-            pos_ += child.valueLength;
-            // Wraps like the 16-bit lengths it is made of; reads stay checked.
-            auto remaining = static_cast<std::uint16_t>(child.length - child.size - child.valueLength);
+        while (pos_ < root.end) {
+            NodeHeader child = ReadHeader(root.end);
+            SkipValue(child);
             if (AsciiEqualNoCase(child.key, "StringFileInfo"))
-                ReadStringTables(remaining);
+                ReadStringTables(child.end);
             else if (AsciiEqualNoCase(child.key, "VarFileInfo"))
-                ReadTranslations();
+                ReadTranslations(child.end);
             else
                 break;
         }
 
+        std::uint32_t tableIndex = static_cast<std::uint32_t>(data_.tableIndex_);
         data_.strings_.clear();
+        data_.strings_.reserve(static_cast<std::size_t>(
+            std::count_if(data_.allStrings_.begin(), data_.allStrings_.end(),
+                          [tableIndex](const TVersionStringLine& line) { return line.Data == tableIndex; })));
         for (const TVersionStringLine& line : data_.allStrings_)
-            if (line.Data == static_cast<std::uint32_t>(data_.tableIndex_))
-                data_.strings_.push_back(
-                    {line.Text, data_.tableLanguages_[static_cast<std::size_t>(data_.tableIndex_)]});
+            if (line.Data == tableIndex) data_.strings_.push_back({line.Text, data_.tableLanguages_[tableIndex]});
     }
 
 private:
     [[noreturn]] static void Malformed() { throw EJclFileVersionInfoError(); }
 
-    void Need(std::size_t at, std::size_t count) const {
-        if (at > size_ || count > size_ - at) Malformed();
+    static bool Inside(std::size_t at, std::size_t count, std::size_t end) {
+        return at <= end && count <= end - at;
     }
 
     std::uint16_t Word(std::size_t at) const {
-        Need(at, 2);
+        if (!Inside(at, 2, size_)) Malformed();
         return static_cast<std::uint16_t>(bytes_[at] | (bytes_[at + 1] << 8));
     }
 
     std::uint32_t DWord(std::size_t at) const {
-        Need(at, 4);
+        if (!Inside(at, 4, size_)) Malformed();
         return static_cast<std::uint32_t>(bytes_[at]) | static_cast<std::uint32_t>(bytes_[at + 1]) << 8 |
                static_cast<std::uint32_t>(bytes_[at + 2]) << 16 |
                static_cast<std::uint32_t>(bytes_[at + 3]) << 24;
@@ -222,59 +222,74 @@ private:
     // Offsets count from the start of RawData, which is itself aligned.
     void Align() { pos_ = (pos_ + 3) & ~static_cast<std::size_t>(3); }
 
-    NodeHeader ReadHeader() {
+    // The header of the node at the read position, which must end by
+    // parentEnd (never past the buffer). A wLength of 0 fails here as well:
+    // no node is shorter than its fixed words and the key's NUL.
+    NodeHeader ReadHeader(std::size_t parentEnd) {
         NodeHeader header{};
-        header.start = pos_;
-        header.length = Word(pos_);
-        if (header.length == 0) Malformed();
-        Need(pos_, header.length);
+        std::size_t fixedSize = wide_ ? 6 : 4;
+        if (!Inside(pos_, fixedSize, parentEnd)) Malformed();
+        header.end = pos_ + Word(pos_);
+        if (header.end > parentEnd) Malformed();
         header.valueLength = Word(pos_ + 2);
-        pos_ += 4;
+        header.type = wide_ ? Word(pos_ + 4) : TypeText;
+        pos_ += fixedSize;
+        // The key's NUL must lie inside the node.
         if (wide_) {
-            header.type = Word(pos_);
-            pos_ += 2;
-            std::size_t units = 0;
-            while (Word(pos_ + 2 * units) != 0) ++units;
+            std::size_t units = WideLength(pos_, header.end);
+            if (pos_ + 2 * units + 2 > header.end) Malformed();
             header.key = WideToText(bytes_ + pos_, units);
             pos_ += 2 * (units + 1);
         } else {
-            header.type = TypeText;
-            std::size_t length = NarrowLength(pos_);
+            std::size_t length = NarrowLength(pos_, header.end);
+            if (pos_ + length + 1 > header.end) Malformed();
             header.key.assign(reinterpret_cast<const char*>(bytes_ + pos_), length);
             pos_ += length + 1;
         }
         Align();
-        header.size = pos_ - header.start;
         return header;
     }
 
-    // Characters up to the NUL, which must lie inside the buffer.
-    std::size_t NarrowLength(std::size_t at) const {
-        Need(at, 1);
-        const void* nul = std::memchr(bytes_ + at, 0, size_ - at);
-        if (!nul) Malformed();
-        return static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - (bytes_ + at));
+    // UTF-16 units before the first NUL unit in [at, end), or all whole units
+    // there when it holds none.
+    std::size_t WideLength(std::size_t at, std::size_t end) const {
+        std::size_t units = 0;
+        while (at + 2 * units + 2 <= end && Word(at + 2 * units) != 0) ++units;
+        return units;
     }
+
+    // Characters before the first NUL in [at, end), or all of them.
+    std::size_t NarrowLength(std::size_t at, std::size_t end) const {
+        if (at >= end) return 0;
+        const void* nul = std::memchr(bytes_ + at, 0, end - at);
+        return nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - (bytes_ + at)) : end - at;
+    }
+
+    // A value never reaches past its node: what its length claims beyond the
+    // node's end is not read.
+    std::size_t ValueEnd(const NodeHeader& node, std::size_t bytes) const {
+        if (pos_ >= node.end) return pos_;
+        return pos_ + std::min(bytes, node.end - pos_);
+    }
+
+    void SkipValue(const NodeHeader& node) { pos_ = ValueEnd(node, node.valueLength); }
 
     std::string ReadValue(const NodeHeader& entry) const {
         if (entry.type == TypeText) {
             if (entry.valueLength == 0) return {};
             if (!wide_) {
-                std::size_t length = NarrowLength(pos_);
+                std::size_t length = NarrowLength(pos_, entry.end);
                 return std::string(reinterpret_cast<const char*>(bytes_ + pos_), length);
             }
-            Need(pos_, 2 * static_cast<std::size_t>(entry.valueLength));
-            std::size_t units = 0;
-            while (units < entry.valueLength && Word(pos_ + 2 * units) != 0) ++units;
-            return WideToText(bytes_ + pos_, units);
+            std::size_t end = ValueEnd(entry, 2 * static_cast<std::size_t>(entry.valueLength));
+            return WideToText(bytes_ + pos_, WideLength(pos_, end));
         }
         if (entry.type == TypeBinary) {
             if (entry.valueLength < 1 || entry.valueLength > 4) return {};
-            Need(pos_, entry.valueLength);
-            // The whole 32-bit word is shown, padded to the value's length; bytes
-            // past the end of the buffer count as zero.
+            // The whole 32-bit word is shown, padded to the value's length;
+            // bytes past the end of the node count as zero.
             std::uint32_t word = 0;
-            for (std::size_t i = 0; i < 4 && pos_ + i < size_; ++i)
+            for (std::size_t i = 0; i < 4 && pos_ + i < entry.end; ++i)
                 word |= static_cast<std::uint32_t>(bytes_[pos_ + i]) << (8 * i);
             char text[16];
             std::snprintf(text, sizeof text, "$%.*X", 2 * entry.valueLength, static_cast<unsigned>(word));
@@ -283,22 +298,20 @@ private:
         Malformed();
     }
 
-    void ReadStringTables(std::uint16_t length) {
-        std::size_t regionEnd = pos_ + length;
+    void ReadStringTables(std::size_t regionEnd) {
         std::uint32_t tableNumber = 0;
         while (pos_ < regionEnd) {
-            NodeHeader table = ReadHeader();
+            NodeHeader table = ReadHeader(regionEnd);
             std::string key = NormaliseTableKey(table.key);
             if (table.valueLength != 0 || key.size() != 8) Malformed();
             std::uint32_t language = HexValue(key.substr(0, 4));
             std::uint32_t codePage = HexValue(key.substr(4, 4));
             data_.tableLanguages_.push_back(language | codePage << 16);
 
-            std::size_t tableEnd = table.start + table.length;
-            while (pos_ < tableEnd) {
-                NodeHeader entry = ReadHeader();
+            while (pos_ < table.end) {
+                NodeHeader entry = ReadHeader(table.end);
                 std::string value = ReadValue(entry);
-                pos_ = entry.start + entry.length;
+                pos_ = entry.end;
                 Align();
                 data_.allStrings_.push_back({entry.key + "=" + value, tableNumber});
             }
@@ -306,11 +319,13 @@ private:
         }
     }
 
-    void ReadTranslations() {
-        NodeHeader var = ReadHeader();
+    // Only the first child of VarFileInfo is read; a block with no room for
+    // one has no translations.
+    void ReadTranslations(std::size_t blockEnd) {
+        if (pos_ >= blockEnd) return;
+        NodeHeader var = ReadHeader(blockEnd);
         if (!AsciiEqualNoCase(var.key, "Translation")) return;
-        std::size_t count = var.valueLength / 4;
-        Need(pos_, 4 * count);
+        std::size_t count = (ValueEnd(var, var.valueLength) - pos_) / 4;
         data_.translations_.resize(count);
         for (std::size_t i = 0; i < count; ++i) {
             data_.translations_[i] = DWord(pos_);

@@ -30,7 +30,10 @@ public:
     static constexpr std::size_t FixedInfoSize = 52;
 
     // Walks the whole resource; raises EJclFileVersionInfoError when it is
-    // malformed or a node or value would run past the end of the buffer.
+    // malformed: a node outside its parent (the root outside the buffer) or
+    // shorter than its header, a key without its NUL inside its node, or
+    // one of the faults the format itself names. A value whose length runs
+    // past its node is read up to the node's end.
     explicit TJclFileVersionData(std::vector<std::uint8_t> rawData);
 
     // Value of VersionKeyNames[index] in the selected table, as stored

@@ -100,12 +100,38 @@ Bytes Resource(std::vector<Node> strings, const std::string& table = "040904B0")
                        Block("VarFileInfo", {Translation({0x04B00409})})}));
 }
 
-// Start of the node with the given key in a 32-bit layout buffer.
-std::size_t NodeOffset(const Bytes& raw, const std::string& key) {
-    Bytes wide;
-    for (char c : key) wide.insert(wide.end(), {static_cast<std::uint8_t>(c), 0});
-    auto found = std::search(raw.begin(), raw.end(), wide.begin(), wide.end());
-    return static_cast<std::size_t>(found - raw.begin()) - 6;
+// Start of the node with the given key.
+std::size_t NodeOffset(const Bytes& raw, const std::string& key, bool wide = true) {
+    Bytes text;
+    for (char c : key) {
+        text.push_back(static_cast<std::uint8_t>(c));
+        if (wide) text.push_back(0);
+    }
+    auto found = std::search(raw.begin(), raw.end(), text.begin(), text.end());
+    return static_cast<std::size_t>(found - raw.begin()) - (wide ? 6 : 4);
+}
+
+std::uint16_t WordAt(const Bytes& raw, std::size_t at) {
+    return static_cast<std::uint16_t>(raw[at] | raw[at + 1] << 8);
+}
+
+std::size_t TotalCharacters(const std::vector<TVersionStringLine>& lines) {
+    std::size_t total = 0;
+    for (const TVersionStringLine& line : lines) total += line.Text.size();
+    return total;
+}
+
+// One string table filled with as many copies of entry as fit in fill bytes,
+// then zero bytes up to size; the root, StringFileInfo and the table all end
+// with the last copy.
+Bytes FilledTable(const Bytes& entry, std::size_t fill, std::size_t size, bool wide = true) {
+    Bytes raw = Build(Root({Block("StringFileInfo", {Block("040904B0", {})})}), wide);
+    while (raw.size() + entry.size() <= fill) raw.insert(raw.end(), entry.begin(), entry.end());
+    std::size_t end = raw.size();
+    raw.resize(size, 0);
+    for (std::size_t node : {std::size_t{0}, NodeOffset(raw, "StringFileInfo", wide), NodeOffset(raw, "040904B0", wide)})
+        PutWord(raw, node, static_cast<std::uint16_t>(end - node));
+    return raw;
 }
 
 void ExpectMalformed(const Bytes& raw) {
@@ -200,7 +226,7 @@ TEST(VersionResource, LookupIgnoresCaseAndTakesTheFirstOccurrence) {
     EXPECT_EQ(data.VersionKeyValue(-1), "");
 }
 
-TEST(VersionResource, TextValuesStopAtNulOrLength) {
+TEST(VersionResource, TextValuesStopAtNulLengthOrTheEndOfTheirNode) {
     Node early = Text("Comments", "abc");
     early.value = {'a', 0, 0, 0, 'd', 0, 0, 0};
     early.valueLength = 4;
@@ -211,11 +237,27 @@ TEST(VersionResource, TextValuesStopAtNulOrLength) {
     Node unicode = Text("ProductName", "");
     unicode.value = {0xC4, 0x00, 0x3D, 0xD8, 0x00, 0xDE, 0x00, 0xD8, 0, 0};  // Ä, U+1F600, lone surrogate
     unicode.valueLength = 5;
-    TJclFileVersionData data(Resource({early, noNul, blank, unicode}));
+    Node pastNode = Text("InternalName", "ab");
+    pastNode.value.resize(4);  // no NUL inside the node
+    pastNode.valueLength = 4000;
+    Node pastBuffer = Text("SpecialBuild", "cd");
+    pastBuffer.valueLength = 65535;
+    TJclFileVersionData data(Resource({early, noNul, blank, unicode, pastNode, pastBuffer}));
     EXPECT_EQ(data.VersionKeyValue(1), "a");
     EXPECT_EQ(data.VersionKeyValue(2), "xy");
     EXPECT_EQ(data.VersionKeyValue(4), "");
     EXPECT_EQ(data.VersionKeyValue(9), "\xC3\x84\xF0\x9F\x98\x80\xEF\xBF\xBD");
+    EXPECT_EQ(data.VersionKeyValue(5), "ab");
+    EXPECT_EQ(data.VersionKeyValue(11), "cd");
+
+    // In the 16-bit layout a value without its NUL ends with its node, not
+    // in the next one, which here follows without padding.
+    Node narrow = Text("CompanyName", "Old Corp", false);
+    narrow.value.pop_back();
+    Node next = Text("FileVersion", "3.10", false);
+    TJclFileVersionData sixteen(Build(Root({Block("StringFileInfo", {Block("040904E4", {narrow, next})})}), false));
+    EXPECT_EQ(sixteen.VersionKeyValue(2), "Old Corp");
+    EXPECT_EQ(sixteen.VersionKeyValue(4), "3.10");
 }
 
 TEST(VersionResource, WithoutStringFileInfoEveryKeyIsEmpty) {
@@ -248,18 +290,63 @@ TEST(VersionResource, RejectsABrokenRoot) {
     ExpectMalformed(raw);
 }
 
-TEST(VersionResource, RejectsBadEntries) {
+// Every node lies inside its parent and holds at least its header and its
+// key's NUL; the walk never reads a node from inside another.
+TEST(VersionResource, RejectsNodesOutsideTheirParentOrShorterThanTheirHeader) {
+    for (bool wide : {true, false}) {
+        SCOPED_TRACE(wide ? "32-bit layout" : "16-bit layout");
+        Node root = Root({Block("StringFileInfo", {Block("040904B0", {Text("Comments", "x", wide),
+                                                                      Text("CompanyName", "y", wide)})}),
+                          Block("VarFileInfo", {Translation({0x04B00409})})});
+        const Bytes raw = Build(root, wide);
+        ASSERT_EQ(TJclFileVersionData(raw).VersionKeyValue(2), "y");
+        std::size_t fixedSize = wide ? 6 : 4, unit = wide ? 2 : 1;
+        std::size_t table = NodeOffset(raw, "040904B0", wide), company = NodeOffset(raw, "CompanyName", wide);
+        std::size_t stringFileInfo = NodeOffset(raw, "StringFileInfo", wide);
+        std::size_t varFileInfo = NodeOffset(raw, "VarFileInfo", wide);
+        auto withLength = [&raw](std::size_t node, std::size_t length) {
+            Bytes changed = raw;
+            PutWord(changed, node, static_cast<std::uint16_t>(length));
+            return changed;
+        };
+        // A key running past its node.
+        ExpectMalformed(withLength(company, fixedSize + 4 * unit));
+        // Nodes shorter than their header; 0 included.
+        for (std::size_t length : {0, 1, 2, 4}) ExpectMalformed(withLength(company, length));
+        ExpectMalformed(withLength(table, 2));
+        // Children extending past their parents.
+        ExpectMalformed(withLength(table, company - table + fixedSize));
+        ExpectMalformed(withLength(stringFileInfo, table - stringFileInfo + fixedSize));
+        ExpectMalformed(withLength(varFileInfo, WordAt(raw, varFileInfo) - 4));
+        ExpectMalformed(withLength(0, WordAt(raw, 0) - 4));
+    }
+
     Node unknownType = Text("Comments", "x");
     unknownType.type = 2;
     ExpectMalformed(Resource({unknownType}));
+}
 
-    Bytes raw = Resource({Text("Comments", "x"), Text("CompanyName", "y")});
-    PutWord(raw, NodeOffset(raw, "CompanyName"), 0);  // zero-length node
-    ExpectMalformed(raw);
+// A resource of 64 KB, the most a root can claim, is either rejected or read
+// with work and output in proportion to its size, in both layouts.
+TEST(VersionResource, HostileLargeResourcesStayLinear) {
+    // Entries one word long whose keys find no NUL before the buffer's end: read
+    // without the bounds of their nodes they give 16,345 keys of 267 million
+    // characters in all.
+    ExpectMalformed(FilledTable({1, 0, 1, 0}, 65532, 65540));
+    // In the 16-bit layout no byte of the table is NUL: entries 257 bytes long
+    // whose keys run on to the table's end give 251 keys of 8 million characters.
+    ExpectMalformed(FilledTable({1, 1, 1, 1}, 65368, 65540, false));
 
-    Node tooLong = Text("Comments", "x");
-    tooLong.valueLength = 4000;  // runs past the end of the buffer
-    ExpectMalformed(Resource({tooLong}));
+    // Entries each claiming a 65535-unit value without a NUL inside their
+    // node: every value is cut at its node's end.
+    const Bytes entry = {16, 0, 0xFF, 0xFF, 1, 0, 'A', 0, 0, 0, 0, 0, 'v', 0, 'w', 0};
+    Bytes raw = FilledTable(entry, 65532, 65536);
+    TJclFileVersionData data(raw);
+    std::size_t entries = (WordAt(raw, NodeOffset(raw, "040904B0")) - 24u) / entry.size();
+    ASSERT_EQ(data.AllStrings().size(), entries);
+    EXPECT_EQ(data.AllStrings().back().Text, "A=vw");
+    EXPECT_EQ(data.Strings().size(), entries);
+    EXPECT_LE(TotalCharacters(data.AllStrings()), raw.size());
 }
 
 TEST(VersionResource, EveryShortenedBufferIsRejected) {
