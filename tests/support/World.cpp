@@ -58,8 +58,6 @@ bool SameSize(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::string ParentArgument() { return " --parent " + std::to_string(GetCurrentProcessId()); }
-
 const PopulatedWorld* PopulatedWorld::Current() { return current; }
 
 void PopulatedWorld::SetUp() {
@@ -82,9 +80,18 @@ void PopulatedWorld::SetUp() {
             STARTUPINFOA startup{};
             startup.cb = sizeof startup;
             PROCESS_INFORMATION info{};
-            ASSERT_TRUE(CreateProcessA(process.path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                                       nullptr, nullptr, &startup, &info))
-                << "cannot start " << process.path;
+            // A loaded machine now and then refuses a start for a moment.
+            bool started = false;
+            DWORD error = 0;
+            for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+                started = CreateProcessA(process.path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                         nullptr, nullptr, &startup, &info) != FALSE;
+                if (!started) {
+                    error = GetLastError();
+                    Sleep(200);
+                }
+            }
+            ASSERT_TRUE(started) << "cannot start " << process.path << ": error " << error;
             CloseHandle(info.hThread);
             process.id = info.dwProcessId;
             process.handle = info.hProcess;

@@ -17,10 +17,6 @@
 
 namespace testing_support {
 
-// " --parent <this process>": a test child given it ends with the test
-// program, also when the program is stopped or crashes.
-std::string ParentArgument();
-
 class PopulatedWorld : public ::testing::Environment {
 public:
     struct Process {

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <stdexcept>
@@ -496,4 +497,32 @@ TEST_F(MainWindow, AnErrorInAHandlerIsReportedAndTheWindowGoesOn) {
     EXPECT_EQ(dialogs[0].buttons, DialogButtons::OK);
     Refresh();
     EXPECT_GT(RowCount(Processes()), 150);
+}
+
+// Run by hand only, for the README's screenshot (see there): lays the window
+// out in the world with a few columns chosen, the module-heavy process
+// clicked, and holds it on top for OVRELLE_HOLD_SECONDS (default 20).
+TEST_F(MainWindow, DISABLED_HoldsThePopulatedWindowForAScreenshot) {
+    Start();
+    Choose({"&Items", "&Description"});
+    Choose({"&Items", "&Version"});
+    Choose({"&Items", "P&rocess ID"});
+    std::vector<PopulatedWorld::Process> ledger = PopulatedWorld::Current()->RunningFrom("\\Ledger.exe");
+    ASSERT_FALSE(ledger.empty());
+    int row = RowOf(ledger[0].id);
+    ASSERT_GE(row, 0);
+    ClickRow(Processes(), row);
+    // The clicked row near the top, the world's other programs below it.
+    int perPage = static_cast<int>(SendMessageA(Processes(), LVM_GETCOUNTPERPAGE, 0, 0));
+    SendMessageA(Processes(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(std::min(RowCount(Processes()) - 1, row + perPage - 3)), FALSE);
+    ASSERT_TRUE(Scrolls(Processes()));
+    ASSERT_TRUE(Scrolls(Modules()));
+    EXPECT_EQ(ItemsChecks(), (std::array<bool, 7>{true, true, true, false, true, true, true}));
+    SetWindowPos(Main(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    RECT r{};
+    GetWindowRect(Main(), &r);
+    printf("window %ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+    fflush(stdout);
+    const char* hold = getenv("OVRELLE_HOLD_SECONDS");
+    Pump(1000 * (hold ? atoi(hold) : 20));
 }
