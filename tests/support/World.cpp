@@ -61,9 +61,12 @@ bool SameSize(const std::string& a, const std::string& b) {
 const PopulatedWorld* PopulatedWorld::Current() { return current; }
 
 void PopulatedWorld::SetUp() {
-    const std::string root = WindowsPath(OVRELLE_WORLD_DIR) + "\\";
+    // build/world, beside the children.
+    char root[MAX_PATH * 2] = {};
+    GetFullPathNameA(WindowsPath(std::string(OVRELLE_CHILDREN_DIR) + "/../world/").c_str(), sizeof root, root,
+                     nullptr);
     for (const Installed& program : kInstalled) {
-        std::string path = root + program.path;
+        std::string path = root + std::string(program.path);
         CreateFolders(path);
         std::string source = ChildExe(program.child);
         if (!SameSize(source, path)) CopyFileA(source.c_str(), path.c_str(), FALSE);
@@ -74,7 +77,7 @@ void PopulatedWorld::SetUp() {
     for (const Installed& program : kInstalled) {
         for (int i = 0; i < program.processes; ++i) {
             Process process;
-            process.path = root + program.path;
+            process.path = root + std::string(program.path);
             process.child = program.child;
             std::string commandLine = "\"" + process.path + "\" --none" + ParentArgument();
             STARTUPINFOA startup{};
