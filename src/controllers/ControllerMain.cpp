@@ -96,6 +96,9 @@ TCMain::TCMain() {
 }
 
 TCMain::~TCMain() {
+    // The window outlives the controller: its lists must not call back.
+    MainForm->lsvProcesses.SetFittedColumn(kPathColumn, nullptr);
+    MainForm->lsvModules.SetFittedColumn(kPathColumn, nullptr);
     TCRegistry& settings = Settings();
     for (int i = 0; i < kProcessColumns; ++i) {
         int width = MainForm->lsvProcesses.ColumnWidth(i);

@@ -86,9 +86,9 @@ void ListView::SetColumnHidden(int index, bool hidden) {
 int ListView::TextRoom(int index) const { return ColumnWidth(index) - textPadding_; }
 
 void ListView::SetFittedColumn(int index, TextFitter fit) {
-    fittedColumn_ = index;
     fit_ = std::move(fit);
-    textPadding_ = MeasureTextPadding();
+    fittedColumn_ = fit_ ? index : -1;
+    textPadding_ = fit_ ? MeasureTextPadding() : 0;
     for (Row& row : rows_) row.fittedRoom = -1;
 }
 
@@ -302,7 +302,7 @@ bool ListView::OnNotify(NMHDR* header, LRESULT& /*result*/) {
 void ListView::ContextMenu(LPARAM screenPoint) {
     if (!OnContextMenu) return;
     POINT at{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
-    if (screenPoint == -1) {
+    if (at.x == -1 && at.y == -1) {
         at = {0, 0};
         int row = FocusedRow();
         RECT rect{};

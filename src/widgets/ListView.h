@@ -62,7 +62,7 @@ public:
     // gives them: fit(row data, room). A text set for that column counts as
     // fitted to the room of the moment; whenever the room has changed since
     // (a resize, a scroll bar, a dragged edge), the list asks for the text
-    // again before it shows or hands it out.
+    // again before it shows or hands it out. An empty fit ends this.
     using TextFitter = std::function<std::string(const std::string& data, int room)>;
     void SetFittedColumn(int index, TextFitter fit);
 
