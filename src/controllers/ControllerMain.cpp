@@ -67,6 +67,12 @@ TCMain::TCMain() {
     form.lsvProcesses.OnClick = [this] { ShowModules(); };
     form.lsvProcesses.OnDblClick = [this] { SwitchToProcess(); };
 
+    auto measure = std::make_shared<TextMeasure>(form.Font());
+    textWidth_ = [measure](const std::string& text) { return (*measure)(text); };
+    // Path cells are shortened again whenever their column's room changes.
+    for (widgets::ListView* list : {&form.lsvProcesses, &form.lsvModules})
+        list->SetFittedColumn(kPathColumn, [this](const std::string& path, int room) { return FitPath(path, room); });
+
     Countdown = 600;
     Timer = std::make_unique<widgets::Timer>();
 
@@ -90,6 +96,9 @@ TCMain::TCMain() {
 }
 
 TCMain::~TCMain() {
+    // The window outlives the controller: its lists must not call back.
+    MainForm->lsvProcesses.SetFittedColumn(kPathColumn, nullptr);
+    MainForm->lsvModules.SetFittedColumn(kPathColumn, nullptr);
     TCRegistry& settings = Settings();
     for (int i = 0; i < kProcessColumns; ++i) {
         int width = MainForm->lsvProcesses.ColumnWidth(i);
@@ -138,10 +147,12 @@ void TCMain::RefreshList() {
     if (index >= 0) list.FocusRow(index);
 }
 
+std::string TCMain::FitPath(const std::string& path, int room) const {
+    return ShortenPathToWidth(path, textWidth_, room);
+}
+
 void TCMain::FillList(widgets::ListView& list, widgets::ImageList& images, const TStringList& paths,
                       bool isModuleList) {
-    TextMeasure measure(MainForm->Font());
-    auto textWidth = [&measure](const std::string& text) { return measure(text); };
     TProcessIdLookup lookup;
     int subItems = isModuleList ? 6 : 7;
 
@@ -161,7 +172,9 @@ void TCMain::FillList(widgets::ListView& list, widgets::ImageList& images, const
         TFileInfoItem& item = LookupFileInfo(entry.Text, ProcessIdText(processId), isModuleList);
         list.SetImageIndex(row, images.AddIcon(item.Icon.get()));
         list.SetRowData(row, item.FileName);
-        list.SetSubItem(row, 3, ShortenPathToWidth(item.FileName, textWidth, list.ColumnWidth(kPathColumn)));
+        // The room the control leaves a text, not the bare column width:
+        // a text as wide as the column would be cut by the control.
+        list.SetSubItem(row, 3, FitPath(item.FileName, list.TextRoom(kPathColumn)));
         list.SetSubItem(row, 0, item.Product);
         list.SetSubItem(row, 1, item.Company);
         list.SetSubItem(row, 2, item.Description);
@@ -206,6 +219,9 @@ void TCMain::ApplyColumnLayout() {
     // it does on every resize; fitting it directly spares the window twelve
     // size changes per refresh.
     form.lsvModules.FitAutoColumn();
+    // Hidden, the path column stays hidden when the list later fits it to
+    // a new size (a scroll bar that comes or goes, a resize, the splitter).
+    form.lsvProcesses.SetColumnHidden(kPathColumn, !settings.Items[kPathColumn].Visible);
     int pathWidth = 0;
     if (settings.Items[kPathColumn].Visible) {
         pathWidth = form.lsvProcesses.ClientWidth() - sum - GetSystemMetrics(SM_CXVSCROLL);

@@ -8,7 +8,9 @@
 #include "widgets/StatusBar.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 class TCMain : public TCCustomMain {
 public:
@@ -40,4 +42,8 @@ private:
     void SessionCommand(const char* question, bool logoff, bool reboot, bool shutdown);
     void AttachRefreshHandlers();
     void DetachRefreshHandlers();
+    std::string FitPath(const std::string& path, int room) const;
+
+    // Pixel width of a text in the main window's font.
+    std::function<int(const std::string&)> textWidth_;
 };

@@ -7,6 +7,7 @@ namespace {
 
 enum ControlId : UINT_PTR { kProcesses = 101, kModules = 102, kStatus = 103 };
 const int kSplitterHeight = 3;
+const int kStatusHeight = 19;
 const int kMinListHeight = 20;
 
 widgets::FormStyle MainStyle() {
@@ -39,7 +40,7 @@ TfrmMain::TfrmMain()
       lsvProcesses(Handle(), kProcesses, {true}),
       Splitter1(Handle()),
       lsvModules(Handle(), kModules, {false}),
-      stbStatus(Handle(), kStatus, 5) {
+      stbStatus(Handle(), kStatus, 5, kStatusHeight) {
     static const char* const itemCaptions[7] = {"&Icon", "&Product", "&Company", "&Description",
                                                 "Path and &filename", "&Version", "P&rocess ID"};
     for (int i = 0; i < 7; ++i) {

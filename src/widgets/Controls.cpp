@@ -49,27 +49,16 @@ Memo::Memo(HWND parent, UINT_PTR id) : background_(CreateSolidBrush(GetSysColor(
                   0, parent, id);
 }
 
-void Memo::Clear() { SetText(""); }
-
-void Memo::AddLine(const std::string& line) {
-    std::string text = Text();
-    SetText(text + line + "\r\n");
+void Memo::Clear() {
+    SetText("");
+    lineCount_ = 0;
 }
 
-std::vector<std::string> Memo::Lines() const {
-    std::vector<std::string> lines;
-    std::string text = Text();
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
+// An empty text and a text of one empty line look the same; the count
+// tells them apart.
+void Memo::AddLine(const std::string& line) {
+    SetText(lineCount_ == 0 ? line : Text() + "\r\n" + line);
+    ++lineCount_;
 }
 
 void Memo::SetFontFace(const char* face, int height) {

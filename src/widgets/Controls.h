@@ -28,14 +28,14 @@ private:
     bool isDefault_;
 };
 
-// Read-only, no border, no word wrap; lines are kept as the control's text.
+// Read-only, no border, no word wrap; lines are kept as the control's text,
+// separated by line breaks (none after the last line).
 class Memo : public Window {
 public:
     Memo(HWND parent, UINT_PTR id);
 
     void Clear();
     void AddLine(const std::string& line);
-    std::vector<std::string> Lines() const;
 
     void SetFontFace(const char* face, int height);
     void SetFontColor(COLORREF color);
@@ -48,6 +48,7 @@ private:
     UniqueGdiObject font_;
     UniqueGdiObject background_;
     COLORREF fontColor_ = RGB(0, 0, 0);
+    int lineCount_ = 0;
 };
 
 }  // namespace widgets

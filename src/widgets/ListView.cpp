@@ -1,5 +1,7 @@
 #include "widgets/ListView.h"
 
+#include <windowsx.h>
+
 #include <atomic>
 
 namespace widgets {
@@ -45,6 +47,7 @@ ListView::ListView(HWND parent, UINT_PTR id, const Options& options) {
 
 void ListView::AddColumn(const ListColumn& column) {
     columns_.push_back(column);
+    hidden_.push_back(false);
     LVCOLUMNA lvc{};
     lvc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     lvc.pszText = const_cast<char*>(column.caption.c_str());
@@ -72,6 +75,48 @@ void ListView::SetColumnWidth(int index, int width) {
     if (index < 0 || index >= ColumnCount()) return;
     SendMessageA(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(index),
                  MAKELPARAM(Clamp(index, width), 0));
+}
+
+void ListView::SetColumnHidden(int index, bool hidden) {
+    if (index < 0 || index >= ColumnCount()) return;
+    hidden_[static_cast<size_t>(index)] = hidden;
+    if (hidden) SetColumnWidth(index, 0);
+}
+
+int ListView::TextRoom(int index) const { return ColumnWidth(index) - textPadding_; }
+
+void ListView::SetFittedColumn(int index, TextFitter fit) {
+    fit_ = std::move(fit);
+    fittedColumn_ = fit_ ? index : -1;
+    textPadding_ = fit_ ? MeasureTextPadding() : 0;
+    for (Row& row : rows_) row.fittedRoom = -1;
+}
+
+// The control's own sizing tells its padding: the width it gives a column
+// to show one known text whole, less the width of that text.
+int ListView::MeasureTextPadding() const {
+    const char sample[] = "Path and filename";
+    HWND probe = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 300, 60, GetParent(Handle()),
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!probe) return 0;
+    SendMessageA(probe, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+    LVCOLUMNA column{};
+    column.mask = LVCF_WIDTH;
+    column.cx = 50;
+    SendMessageA(probe, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+    SendMessageA(probe, LVM_INSERTCOLUMNA, 1, reinterpret_cast<LPARAM>(&column));
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.pszText = const_cast<char*>("");
+    SendMessageA(probe, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    item.iSubItem = 1;
+    item.pszText = const_cast<char*>(sample);
+    SendMessageA(probe, LVM_SETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageA(probe, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+    int padding = static_cast<int>(SendMessageA(probe, LVM_GETCOLUMNWIDTH, 1, 0)) -
+                  static_cast<int>(SendMessageA(probe, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(sample)));
+    DestroyWindow(probe);
+    return padding > 0 ? padding : 0;
 }
 
 void ListView::SetSmallImages(ImageList& images) {
@@ -133,22 +178,29 @@ void ListView::SetSubItem(int row, int subItem, const std::string& text) {
     if (subItem < 0) return;
     if (static_cast<size_t>(subItem) >= subItems.size()) subItems.resize(static_cast<size_t>(subItem) + 1);
     subItems[static_cast<size_t>(subItem)] = text;
+    if (subItem + 1 == fittedColumn_) rows_[static_cast<size_t>(row)].fittedRoom = TextRoom(fittedColumn_);
     RedrawRow(row);
 }
 
 const std::string& ListView::CellText(int row, int column) const {
     static const std::string empty;
-    const Row& r = rows_[static_cast<size_t>(row)];
+    Row& r = rows_[static_cast<size_t>(row)];
     if (column == 0) return r.caption;
     size_t k = static_cast<size_t>(column - 1);
-    return k < r.subItems.size() ? r.subItems[k] : empty;
+    if (k >= r.subItems.size()) return empty;
+    if (column == fittedColumn_ && fit_ && !r.data.empty()) {
+        int room = TextRoom(column);
+        if (r.fittedRoom != room) {
+            r.subItems[k] = fit_(r.data, room);
+            r.fittedRoom = room;
+        }
+    }
+    return r.subItems[k];
 }
 
 std::string ListView::SubItem(int row, int subItem) const {
-    if (row < 0 || row >= RowCount()) return {};
-    const auto& subItems = rows_[static_cast<size_t>(row)].subItems;
-    if (subItem < 0 || static_cast<size_t>(subItem) >= subItems.size()) return {};
-    return subItems[static_cast<size_t>(subItem)];
+    if (row < 0 || row >= RowCount() || subItem < 0) return {};
+    return CellText(row, subItem + 1);
 }
 
 std::string ListView::RowData(int row) const {
@@ -199,7 +251,7 @@ void ListView::FitAutoColumn() {
         if (columns_[static_cast<size_t>(i)].autoFit) autoIndex = i;
         else others += ColumnWidth(i);
     }
-    if (autoIndex < 0) return;
+    if (autoIndex < 0 || hidden_[static_cast<size_t>(autoIndex)]) return;
     fitting_ = true;
     SetColumnWidth(autoIndex, ClientWidth() - others);
     fitting_ = false;
@@ -212,7 +264,7 @@ void ListView::ClampAllColumns() {
     }
 }
 
-bool ListView::OnNotify(NMHDR* header, LRESULT& result) {
+bool ListView::OnNotify(NMHDR* header, LRESULT& /*result*/) {
     switch (header->code) {
         case LVN_GETDISPINFOA: {
             LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(header)->item;
@@ -240,20 +292,47 @@ bool ListView::OnNotify(NMHDR* header, LRESULT& result) {
         case NM_DBLCLK:
             if (OnDblClick) OnDblClick();
             return true;
-        case NM_RCLICK:
-            if (OnContextMenu) {
-                DWORD pos = GetMessagePos();
-                OnContextMenu(static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos)));
-            }
-            result = 1;
-            return true;
         default:
             return false;
     }
 }
 
+// A right click reaches here too: the control sends WM_CONTEXTMENU when its
+// parent leaves NM_RCLICK unanswered. The keys send (-1, -1).
+void ListView::ContextMenu(LPARAM screenPoint) {
+    if (!OnContextMenu) return;
+    POINT at{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
+    if (at.x == -1 && at.y == -1) {
+        at = {0, 0};
+        int row = FocusedRow();
+        RECT rect{};
+        rect.left = LVIR_LABEL;
+        if (row >= 0) SendMessageA(Handle(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+        if (row >= 0 && SendMessageA(Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect)))
+            at = {rect.left > 0 ? rect.left : 0, (rect.top + rect.bottom) / 2};
+        ClientToScreen(Handle(), &at);
+    }
+    OnContextMenu(at.x, at.y);
+}
+
 LRESULT ListView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_CONTEXTMENU:
+            ContextMenu(lParam);
+            return 0;
+        case WM_SYSKEYDOWN:
+            // Shift+F10 asks for the context menu here. Passed on, the key
+            // would also take the window's menu bar when released (Wine).
+            if (wParam == VK_F10 && GetKeyState(VK_SHIFT) < 0) {
+                ContextMenu(-1);
+                return 0;
+            }
+            break;
+        case WM_SETFONT: {
+            LRESULT result = DefaultHandling(message, wParam, lParam);
+            if (fittedColumn_ >= 0) textPadding_ = MeasureTextPadding();
+            return result;
+        }
         case WM_SIZE: {
             LRESULT result = DefaultHandling(message, wParam, lParam);
             SIZE size{LOWORD(lParam), HIWORD(lParam)};

@@ -1,6 +1,7 @@
 // Report-style list view with per-column width limits, an optional
-// self-fitting column, small icons, and rows that keep every sub-item text
-// (also those beyond the last column).
+// self-fitting column, a column whose texts the owner fits to its width,
+// small icons, and rows that keep every sub-item text (also those beyond
+// the last column).
 #pragma once
 
 #include "widgets/Handle.h"
@@ -51,6 +52,19 @@ public:
     // Clamped to the column's limits.
     void SetColumnWidth(int index, int width);
     const ListColumn& Column(int index) const { return columns_[static_cast<size_t>(index)]; }
+    // A hidden column stays 0 wide: the list does not fit it to its size.
+    void SetColumnHidden(int index, bool hidden);
+
+    // The width a text may have in a column and still be drawn whole: the
+    // column's width less the padding that the control keeps around it.
+    int TextRoom(int index) const;
+    // The texts of one column, fitted by the owner to the room the column
+    // gives them: fit(row data, room). A text set for that column counts as
+    // fitted to the room of the moment; whenever the room has changed since
+    // (a resize, a scroll bar, a dragged edge), the list asks for the text
+    // again before it shows or hands it out. An empty fit ends this.
+    using TextFitter = std::function<std::string(const std::string& data, int room)>;
+    void SetFittedColumn(int index, TextFitter fit);
 
     void SetSmallImages(ImageList& images);
 
@@ -86,7 +100,9 @@ public:
     std::function<void()> OnClick;
     std::function<void()> OnDblClick;
     std::function<void()> OnResize;
-    // Right click: the handler gets the screen position.
+    // The context menu is asked for (right click, Shift+F10, the menu key):
+    // the handler gets the screen position to open it at, the pointer's for
+    // the mouse and the focused row's for the keys.
     std::function<void(int x, int y)> OnContextMenu;
 
     bool OnNotify(NMHDR* header, LRESULT& result) override;
@@ -100,15 +116,23 @@ private:
         std::vector<std::string> subItems;
         int image = -1;
         std::string data;
+        int fittedRoom = -1;  // the room the fitted column's text was made for
     };
     int Clamp(int index, int width) const;
     void SyncCount();
     void RedrawRow(int row);
     const std::string& CellText(int row, int column) const;
     void ClampAllColumns();
+    int MeasureTextPadding() const;
+    void ContextMenu(LPARAM screenPoint);
 
     std::vector<ListColumn> columns_;
-    std::vector<Row> rows_;
+    std::vector<bool> hidden_;
+    // Fitted texts are brought up to date when they are read.
+    mutable std::vector<Row> rows_;
+    int fittedColumn_ = -1;
+    TextFitter fit_;
+    int textPadding_ = 0;
     int updateDepth_ = 0;
     bool countChanged_ = false;
     SIZE lastSize_{-1, -1};

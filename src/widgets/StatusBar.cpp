@@ -4,9 +4,9 @@
 
 namespace widgets {
 
-StatusBar::StatusBar(HWND parent, UINT_PTR id, int panelCount)
-    : panels_(static_cast<size_t>(panelCount)) {
-    CreateControl(STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, parent, id);
+StatusBar::StatusBar(HWND parent, UINT_PTR id, int panelCount, int height)
+    : height_(height), panels_(static_cast<size_t>(panelCount)) {
+    CreateControl(STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_NORESIZE, 0, parent, id);
     ApplyParts();
 }
 
@@ -35,13 +35,13 @@ void StatusBar::ApplyParts() {
     SendMessageA(Handle(), SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
 }
 
-void StatusBar::Reposition() { SendMessageA(Handle(), WM_SIZE, 0, 0); }
-
-int StatusBar::Height() const {
-    RECT r{};
-    GetWindowRect(Handle(), &r);
-    return r.bottom - r.top;
+void StatusBar::Reposition() {
+    RECT parent{};
+    GetClientRect(GetParent(Handle()), &parent);
+    SetBounds(0, parent.bottom - height_, parent.right, height_);
 }
+
+int StatusBar::Height() const { return height_; }
 
 Splitter::Splitter(HWND parent) {
     RegisterClass("OvrelleSplitter", LoadCursor(nullptr, IDC_SIZENS),

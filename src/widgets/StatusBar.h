@@ -1,5 +1,5 @@
-// Status bar with panels of settable text and width; the last panel takes
-// the rest of the bar.
+// Status bar of a fixed height with panels of settable text and width; the
+// last panel takes the rest of the bar.
 #pragma once
 
 #include "widgets/Window.h"
@@ -12,7 +12,9 @@ namespace widgets {
 
 class StatusBar : public Window {
 public:
-    StatusBar(HWND parent, UINT_PTR id, int panelCount);
+    // The control would take its height from its font; this one keeps the
+    // height it is given.
+    StatusBar(HWND parent, UINT_PTR id, int panelCount, int height);
 
     int PanelCount() const { return static_cast<int>(panels_.size()); }
     void SetPanelText(int panel, const std::string& text);
@@ -25,6 +27,7 @@ public:
 
 private:
     void ApplyParts();
+    int height_;
     struct Panel {
         std::string text;
         int width = 50;

@@ -3,6 +3,8 @@
 // waits until it is ended. Tests and benchmarks list its modules.
 #include <windows.h>
 
+#include "WatchParent.h"
+
 namespace {
 // Libraries that load quietly: no window, no device, no network.
 const char* const kLibraries[] = {
@@ -20,7 +22,8 @@ const char* const kLibraries[] = {
 };
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+    WatchParent(commandLine);
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     for (const char* name : kLibraries) LoadLibraryA(name);
     // Ready: the test waits for this (WaitForInputIdle) before it looks.

@@ -1,10 +1,13 @@
 // A small program that tests start: it shows one top-level window whose
 // title is its first argument and runs until the window is closed.
 // "--hidden" keeps the window hidden, "--tool" makes it a tool window,
-// "--none" creates no window and only waits.
+// "--none" creates no window and only waits; "--parent <id>" ends it with
+// that process.
 #include <windows.h>
 
 #include <cstring>
+
+#include "WatchParent.h"
 
 namespace {
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -17,6 +20,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    WatchParent(commandLine);
     char title[128] = "WindowChild";
     bool hidden = std::strstr(commandLine, "--hidden") != nullptr;
     bool tool = std::strstr(commandLine, "--tool") != nullptr;

@@ -19,6 +19,8 @@ std::string ChildExe(const std::string& name) {
     return WindowsPath(std::string(OVRELLE_CHILDREN_DIR) + "/" + name + ".exe");
 }
 
+std::string ParentArgument() { return " --parent " + std::to_string(GetCurrentProcessId()); }
+
 ChildProcess::ChildProcess(const std::string& exePath, const std::string& arguments) {
     std::string commandLine = "\"" + exePath + "\"";
     if (!arguments.empty()) commandLine += " " + arguments;

@@ -15,6 +15,10 @@ std::string WindowsPath(const std::string& unixPath);
 std::string OvrelleExe();
 std::string ChildExe(const std::string& name);
 
+// " --parent <this process>": a test child given it ends with the test
+// program, also when the program is stopped or crashes.
+std::string ParentArgument();
+
 // A process started by a test; terminated and closed when the object goes.
 class ChildProcess {
 public:

@@ -4,6 +4,7 @@
 #include "framework/KmxHyperlink.h"
 #include "framework/KmxLinks.h"
 #include "framework/KmxViewAbout.h"
+#include "support/Gui.h"
 #include "support/TestSupport.h"
 #include "sysinfo/JclFileVersionData.h"
 #include "widgets/Application.h"
@@ -185,6 +186,12 @@ TEST_F(About, TypedWordsSwitchPanelsAndANonLetterBringsBackTheAboutPanel) {
         Type(about.Handle(), "url");
         script.Then([&] {
             EXPECT_TRUE(Shows(about, eggs.UrlPanel));
+            // Nine lines as the text box counts them: none after the last.
+            const std::string software = SiteUrl() + "software";
+            EXPECT_EQ(testing_support::EditLines(eggs.UrlMemo.Handle()),
+                      (std::vector<std::string>{"", "Information:", software + "/ovrelle.htm", "", "Screenshot:",
+                                                SiteUrl() + "images/software_ovrelle.jpg", "", "Download:",
+                                                software + "/download/ovrelle.zip"}));
             EXPECT_EQ(about.AboutPanel.ParentContainer(), nullptr);
             EXPECT_FALSE(about.AboutPanel.Visible());
             EXPECT_EQ(about.TypedWord, "");
@@ -208,10 +215,16 @@ TEST_F(About, TypedWordsSwitchPanelsAndANonLetterBringsBackTheAboutPanel) {
         script.Then([&] {
             EXPECT_TRUE(Shows(about, eggs.UpdatePanel));
             EXPECT_EQ(eggs.ElvarnPanel.ParentContainer(), nullptr);
+            const widgets::Label& label = eggs.DownloadNowLabel;
+            EXPECT_EQ(label.Text(), "Click here to download the latest version of Ovrelle.");
+            LPARAM at = MAKELPARAM(label.Left() + 5, label.Top() + 5);
+            PostMessageA(eggs.UpdatePanel.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+            PostMessageA(eggs.UpdatePanel.Handle(), WM_LBUTTONUP, 0, at);
             PostMessageA(about.OKButton.Handle(), BM_CLICK, 0, 0);
         });
     });
     EXPECT_EQ(result, TfrmAbout::Result::OK);
+    EXPECT_EQ(opened, std::vector<std::string>{SiteUrl() + "software/download/ovrelle.zip"});
 }
 
 TEST_F(About, AWrongFirstLetterBlocksEveryWordUntilANonLetter) {

@@ -5,6 +5,7 @@
 #include "controllers/ControllerMain.h"
 #include "framework/KmxFormat.h"
 #include "framework/KmxRegistryText.h"
+#include "support/Gui.h"
 #include "support/TestSupport.h"
 #include "sysinfo/JclAppInst.h"
 #include "widgets/Application.h"
@@ -33,7 +34,8 @@ namespace {
 
 const char kTitle[] = "Ovrelle Robustness Test";
 const char kKey[] = "Software\\Quillmar\\OvrelleRobustnessTest";
-const int kPidSubItem = 5;
+const int kPidColumn = 6;
+const int kPathColumn = 4;
 
 class Robustness : public ::testing::Test {
 protected:
@@ -60,24 +62,21 @@ protected:
         Application::Instance().DestroyMainForm();
     }
     TfrmMain& Form() { return controller->Form(); }
-    widgets::ListView& Processes() { return Form().lsvProcesses; }
+    HWND Processes() { return Form().lsvProcesses.Handle(); }
+    HWND Modules() { return Form().lsvModules.Handle(); }
+    void Choose(const std::vector<std::string>& captions) {
+        ChooseMenuItem(Form().Handle(), Form().popProcess.Handle(), captions);
+    }
+    void Refresh() { Choose({"&Refresh screen"}); }
+    int RowOfProcess(DWORD processId) { return FindRow(Processes(), kPidColumn, ProcessIdText(processId)); }
 
-    int RowOfProcess(DWORD processId) {
-        for (int row = 0; row < Processes().RowCount(); ++row)
-            if (Processes().SubItem(row, kPidSubItem) == ProcessIdText(processId)) return row;
-        return -1;
-    }
-    void Focus(int row) {
-        Processes().SelectRow(row);
-        Processes().FocusRow(row);
-    }
     // The first fault of the process rows, or empty: every row carries an id
     // text that reads back, and no id comes twice. (A process caught while
     // it starts may have no name yet; its row is listed all the same.)
     std::string RowFault() {
         std::set<std::int32_t> ids;
-        for (int row = 0; row < Processes().RowCount(); ++row) {
-            std::string text = Processes().SubItem(row, kPidSubItem);
+        for (int row = 0; row < RowCount(Processes()); ++row) {
+            std::string text = CellText(Processes(), row, kPidColumn);
             std::int32_t id = ProcessIdFromText(text);
             if (id == -1) return "row " + std::to_string(row) + " has the id text '" + text + "'";
             if (!ids.insert(id).second) return "id " + text + " is listed twice";
@@ -101,7 +100,7 @@ TEST_F(Robustness, RowsStayConsistentWhileProcessesStartAndEnd) {
         std::deque<std::unique_ptr<ChildProcess>> running;
         for (int i = 0; i < 24; ++i) {
             try {
-                running.push_back(std::make_unique<ChildProcess>(ChildExe("WindowChild"), "--none"));
+                running.push_back(std::make_unique<ChildProcess>(ChildExe("WindowChild"), "--none" + ParentArgument()));
                 ++started;
             } catch (const std::exception&) {
             }
@@ -114,18 +113,16 @@ TEST_F(Robustness, RowsStayConsistentWhileProcessesStartAndEnd) {
     int refreshes = 0, moduleFills = 0;
     std::string fault;
     while (!done || refreshes < 5) {
-        controller->RefreshList();
+        Refresh();
         ++refreshes;
         if (fault.empty()) fault = RowFault();
         // The newest child row is the likeliest to end during the fill.
-        for (int row = Processes().RowCount() - 1; row >= 0; --row) {
-            if (Processes().SubItem(row, 0) != "WindowChild.exe") continue;
-            Focus(row);
-            controller->ShowModules();
+        for (int row = RowCount(Processes()) - 1; row >= 0; --row) {
+            if (CellText(Processes(), row, 1) != "WindowChild.exe") continue;
+            ClickRow(Processes(), row);
             ++moduleFills;
             break;
         }
-        Application::Instance().ProcessMessages();
     }
     churn.join();
 
@@ -142,7 +139,7 @@ namespace {
 class UnheldChild {
 public:
     explicit UnheldChild(const std::string& exe) {
-        std::string commandLine = "\"" + exe + "\" --none";
+        std::string commandLine = "\"" + exe + "\" --none" + ParentArgument();
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
@@ -183,51 +180,30 @@ bool StillRunning(DWORD processId) {
 }  // namespace
 
 TEST_F(Robustness, ModuleListOfAProcessThatHasJustExitedIsEmpty) {
-    ChildProcess held(ChildExe("WindowChild"), "--none");
+    ChildProcess held(ChildExe("WindowChild"), "--none" + ParentArgument());
     held.WaitIdle();
     UnheldChild unheld(ChildExe("WindowChild"));
     ASSERT_NE(unheld.Id(), 0u);
     Start();
-    auto& modules = Form().lsvModules;
 
     int row = RowOfProcess(held.Id());
     ASSERT_GE(row, 0);
-    Focus(row);
-    controller->ShowModules();
-    ASSERT_GT(modules.RowCount(), 0);
+    ClickRow(Processes(), row);
+    ASSERT_GT(RowCount(Modules()), 0);
     // Ended, but this test still holds the process object.
     TerminateProcess(held.Handle(), 7);
     ASSERT_EQ(held.WaitExit(5000), 7u);
-    controller->ShowModules();
-    EXPECT_EQ(modules.RowCount(), 0);
+    ClickRow(Processes(), row);
+    EXPECT_EQ(RowCount(Modules()), 0);
 
     row = RowOfProcess(unheld.Id());
     ASSERT_GE(row, 0);
-    Focus(row);
     unheld.EndAndLetGo();
     // Wine may keep the ended process a moment longer; only a new process
     // under the same id would change what the list should show.
     if (StillRunning(unheld.Id())) GTEST_SKIP() << "the id was given to another process at once";
-    controller->ShowModules();
-    EXPECT_EQ(modules.RowCount(), 0);
-    EXPECT_EQ(dialogs, std::vector<std::string>{});
-}
-
-TEST_F(Robustness, EveryProcessOfThePrefixListsWithItsModules) {
-    Start();
-    ASSERT_GT(Processes().RowCount(), 3);
-    EXPECT_EQ(RowFault(), "");
-    for (int row = 0; row < Processes().RowCount(); ++row) {
-        Focus(row);
-        controller->ShowModules();
-        auto& modules = Form().lsvModules;
-        // Wine lets a process read every other process of its user.
-        std::int32_t id = ProcessIdFromText(Processes().SubItem(row, kPidSubItem));
-        if (modules.RowCount() == 0 && StillRunning(static_cast<DWORD>(id)))
-            ADD_FAILURE() << "no modules for the running " << Processes().RowData(row);
-        for (int module = 0; module < modules.RowCount(); ++module)
-            EXPECT_NE(modules.RowData(module), "") << "process row " << row;
-    }
+    ClickRow(Processes(), row);
+    EXPECT_EQ(RowCount(Modules()), 0);
     EXPECT_EQ(dialogs, std::vector<std::string>{});
 }
 
@@ -328,7 +304,7 @@ protected:
 }  // namespace
 
 TEST_F(DeniedAccess, UnreadableProcessesShowTheirSnapshotNameAndNoModules) {
-    ChildProcess child(ChildExe("WindowChild"), "--none");
+    ChildProcess child(ChildExe("WindowChild"), "--none" + ParentArgument());
     child.WaitIdle();
     deniedIds = {child.Id()};
     Start();
@@ -336,25 +312,21 @@ TEST_F(DeniedAccess, UnreadableProcessesShowTheirSnapshotNameAndNoModules) {
 
     int denied = RowOfProcess(child.Id());
     ASSERT_GE(denied, 0);
-    EXPECT_EQ(Processes().RowData(denied), "WindowChild.exe");
+    EXPECT_EQ(CellText(Processes(), denied, kPathColumn), "WindowChild.exe");
     int ghost = RowOfProcess(kGhostId);
     ASSERT_GE(ghost, 0);
-    EXPECT_EQ(Processes().RowData(ghost), "ghost.exe");
-    EXPECT_EQ(Processes().SubItem(ghost, kPidSubItem), ProcessIdText(kGhostId));
+    EXPECT_EQ(CellText(Processes(), ghost, kPathColumn), "ghost.exe");
     // The others keep their full paths.
     int self = RowOfProcess(GetCurrentProcessId());
     ASSERT_GE(self, 0);
-    EXPECT_NE(Processes().RowData(self).find('\\'), std::string::npos);
+    EXPECT_NE(CellText(Processes(), self, kPathColumn).find('\\'), std::string::npos);
 
+    ClickRow(Processes(), self);
+    EXPECT_GT(RowCount(Modules()), 0);
     for (int row : {denied, ghost}) {
-        Form().lsvModules.AddRow();
-        Focus(row);
-        controller->ShowModules();
-        EXPECT_EQ(Form().lsvModules.RowCount(), 0) << Processes().RowData(row);
+        ClickRow(Processes(), row);
+        EXPECT_EQ(RowCount(Modules()), 0) << CellText(Processes(), row, kPathColumn);
     }
-    Focus(self);
-    controller->ShowModules();
-    EXPECT_GT(Form().lsvModules.RowCount(), 0);
     EXPECT_EQ(dialogs, std::vector<std::string>{});
 }
 
@@ -450,11 +422,11 @@ TEST_F(Robustness, StoredValuesOfTheWrongKindReadAsDefaultsAndAreRewrittenAsText
     EXPECT_EQ(Form().ClientHeight(), 566);
     const int designed[] = {20, 235, 125, 220, -1, 0, 0};
     for (int i : {0, 1, 2, 3, 5})
-        EXPECT_EQ(Processes().ColumnWidth(i), designed[i]) << "column " << i;
-    EXPECT_EQ(Processes().ColumnWidth(6), 0);
-    EXPECT_GT(Processes().ColumnWidth(4), 0);
-    EXPECT_GT(Processes().RowCount(), 0);
-    controller->RefreshList();
+        EXPECT_EQ(ColumnWidth(Processes(), i), designed[i]) << "column " << i;
+    EXPECT_EQ(ColumnWidth(Processes(), 6), 0);
+    EXPECT_GT(ColumnWidth(Processes(), 4), 0);
+    EXPECT_GT(RowCount(Processes()), 0);
+    Refresh();
     EXPECT_EQ(RowFault(), "");
     EXPECT_EQ(dialogs, std::vector<std::string>{});
 
@@ -489,10 +461,10 @@ TEST_F(Robustness, AbsurdNumbersGiveAWindowOnTheScreenAndValidTexts) {
     EXPECT_GE(window.right - window.left, GetSystemMetrics(SM_CXMINTRACK));
     EXPECT_LE(window.bottom - window.top, GetSystemMetrics(SM_CYMAXTRACK));
     // Above the maximum: the maximum. Not a number: the designed width.
-    EXPECT_EQ(Processes().ColumnWidth(2), 300);
-    EXPECT_EQ(Processes().ColumnWidth(3), 220);
-    controller->RefreshList();
-    EXPECT_GT(Processes().RowCount(), 0);
+    EXPECT_EQ(ColumnWidth(Processes(), 2), 300);
+    EXPECT_EQ(ColumnWidth(Processes(), 3), 220);
+    Refresh();
+    EXPECT_GT(RowCount(Processes()), 0);
     EXPECT_EQ(RowFault(), "");
     EXPECT_EQ(dialogs, std::vector<std::string>{});
 
@@ -513,10 +485,10 @@ TEST_F(Robustness, NegativeStoredWidthsGiveTheDesignedWidths) {
     StoreText("Items", "5visible", "0");
 
     Start();
-    EXPECT_EQ(Processes().ColumnWidth(1), 235);
-    controller->ItemClick(*Form().mniItem[5]);  // not checked: shows Version
-    EXPECT_EQ(Processes().ColumnWidth(5), 80);
-    EXPECT_EQ(Form().lsvModules.ColumnWidth(5), 80);
+    EXPECT_EQ(ColumnWidth(Processes(), 1), 235);
+    Choose({"&Items", "&Version"});
+    EXPECT_EQ(ColumnWidth(Processes(), 5), 80);
+    EXPECT_EQ(ColumnWidth(Modules(), 5), 80);
 
     Stop();
     ExpectValidTexts();

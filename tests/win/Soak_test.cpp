@@ -6,6 +6,7 @@
 #include "controllers/ControllerMain.h"
 #include "framework/KmxFileInfoClasses.h"
 #include "framework/KmxFormat.h"
+#include "support/Gui.h"
 #include "support/ResourceCounts.h"
 #include "support/TestSupport.h"
 #include "widgets/Application.h"
@@ -54,27 +55,18 @@ protected:
         RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
     }
 
-    // What a user does over a long day, faster than the timer: a
-    // refresh, a status tick, a click on the child's row, and now and then a
-    // column shown or hidden.
+    // What a user does over a long day, faster than the timer: a refresh
+    // from the menu, a status tick, a click on the child's row, and now and
+    // then a column shown or hidden.
     void Cycle(int index, const std::string& childIdText) {
         TfrmMain& form = controller->Form();
-        controller->RefreshList();
-        controller->TimerTick();
-        for (int row = 0; row < form.lsvProcesses.RowCount(); ++row) {
-            if (form.lsvProcesses.SubItem(row, 5) != childIdText) continue;
-            form.lsvProcesses.SelectRow(row);
-            form.lsvProcesses.FocusRow(row);
-            break;
-        }
-        controller->ShowModules();
-        if (form.lsvModules.RowCount() == 0) ++emptyModuleLists;
-        if (index % 25 == 0) {
-            controller->ItemsMenuClick();
-            controller->ItemClick(*form.mniItem[5]);
-        }
-        // Painting is the slowest part under Wine; every fifth cycle paints.
-        if (index % 5 == 0) Application::Instance().ProcessMessages();
+        HWND processes = form.lsvProcesses.Handle();
+        ChooseMenuItem(form.Handle(), form.popProcess.Handle(), {"&Refresh screen"});
+        SendMessageA(controller->Timer->Handle(), WM_TIMER, 1, 0);
+        int row = FindRow(processes, 6, childIdText);
+        if (row >= 0) ClickRow(processes, row);
+        if (RowCount(form.lsvModules.Handle()) == 0) ++emptyModuleLists;
+        if (index % 25 == 0) ChooseMenuItem(form.Handle(), form.popProcess.Handle(), {"&Items", "&Version"});
     }
 
     // What the two image lists hold is all there is, and every icon alive
