@@ -45,7 +45,7 @@ TEST(StatusBar, ShowsItsPanelsAndSendsTheControlOnlyWhatChanged) {
                                   nullptr, nullptr, nullptr);
     ASSERT_NE(parent, nullptr);
     {
-        widgets::StatusBar status(parent, 1, 5);
+        widgets::StatusBar status(parent, 1, 5, 19);
         bar = status.Handle();
         const std::vector<std::string> texts{"User: a", "Computer: b", "Memory used: 9%", "Process count: 3",
                                              "Uptime: 01:02:03"};
