@@ -157,6 +157,9 @@ TEST_F(SettingsStore, ItemsAreWrittenAtExitAsTextAndReadBackUnderTheCompactTitle
     EXPECT_FALSE(store.Items[5].Visible);
 }
 
+// Which texts are numbers is the host tests' matter, and values of every
+// other kind go through the whole program in Robustness; here: any non-zero
+// number shows a column, anything else gives that column's own default.
 TEST_F(SettingsStore, OddStoredItemsReadAsTheirTextOrTheColumnsDefaultAndAreRewrittenAsText) {
     struct Value {
         const char* name;
@@ -167,13 +170,7 @@ TEST_F(SettingsStore, OddStoredItemsReadAsTheirTextOrTheColumnsDefaultAndAreRewr
         {"3visible", REG_SZ, {"7", 2}, "shown"},
         {"1visible", REG_SZ, {"abc", 4}, "shown"},  // the default of column 1
         {"5visible", REG_SZ, {"abc", 4}, "hidden"},  // the default of column 5
-        {"6visible", REG_SZ, {"-1", 3}, "shown"},
-        {"0visible", REG_SZ, {"", 1}, "shown"},
         {"2visible", REG_SZ, {"0", 1}, "hidden"},  // no terminating zero
-        {"0width", REG_SZ, {"7", 2}, "7"},
-        {"1width", REG_SZ, {"abc", 4}, "0"},
-        {"2width", REG_SZ, {"-1", 3}, "-1"},
-        {"3width", REG_SZ, {"99999999999", 12}, "0"},
         {"6width", REG_EXPAND_SZ, {"65", 3}, "65"},
         {"4width", REG_DWORD, {reinterpret_cast<const char*>(&kSpellsDigits), 4}, "0"},
     };

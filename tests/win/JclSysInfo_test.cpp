@@ -218,18 +218,6 @@ TEST_F(SystemSeams, VersionClassFollowsTheTableAndTheFlagsFollowTheClass) {
     }
 }
 
-TEST(ListProcesses, AppendsThisProcessWithItsFullPathOrItsName) {
-    for (bool fullPaths : {true, false}) {
-        TStringList list{{"earlier", 12345}};
-        ASSERT_TRUE(ListProcesses(list, fullPaths));
-        EXPECT_EQ(list.front().Text, "earlier");
-        auto self = std::find_if(list.begin(), list.end(),
-                                 [](const TStringListEntry& entry) { return entry.Data == GetCurrentProcessId(); });
-        ASSERT_NE(self, list.end());
-        EXPECT_EQ(Upper(self->Text), fullPaths ? Upper(OwnPath()) : "JCLSYSINFO_TEST.EXE");
-    }
-}
-
 // On NT from 5 on the texts come through a process handle; a process that
 // cannot be opened keeps the snapshot's text as it is, not cut to its name.
 // Elsewhere the snapshot's text is the path, cut for names.
@@ -351,15 +339,17 @@ TEST_F(SystemSeams, MemoryWalkListsTheSameImagesInAddressOrder) {
     EXPECT_EQ(EntriesOf(byWalk, true), EntriesOf(byStatus, true));
 }
 
-// By path in any letter case, or by name; of two instances of one file the
-// first listed; 0xFFFFFFFF for what does not run.
+// The real list carries full paths, or names: the lookup finds a process by
+// its path in any letter case or by its name; of two instances of one file
+// the first listed; 0xFFFFFFFF for what does not run.
 TEST(ProcessIdOfName, FindsTheFirstListedProcessOfAPathOrName) {
     ChildProcess first(ChildExe("WindowChild"), "--none");
     ChildProcess second(ChildExe("WindowChild"), "--none");
     first.WaitIdle();
     second.WaitIdle();
-    TStringList list;
+    TStringList list{{"earlier", 1}};
     ASSERT_TRUE(ListProcesses(list, true));
+    EXPECT_EQ(list.front().Text, "earlier");
     auto firstListed = std::find_if(list.begin(), list.end(), [&](const TStringListEntry& entry) {
         return entry.Data == first.Id() || entry.Data == second.Id();
     });
@@ -370,6 +360,8 @@ TEST(ProcessIdOfName, FindsTheFirstListedProcessOfAPathOrName) {
     EXPECT_EQ(ProcessIdOfName(Upper(path)), expected);
     EXPECT_EQ(ProcessIdOfName(Lower(path)), expected);
     EXPECT_EQ(ProcessIdOfName("windowchild.exe"), expected);
+    EXPECT_EQ(ProcessIdOfName(OwnPath()), GetCurrentProcessId());
+    EXPECT_EQ(ProcessIdOfName("JclSysInfo_test.exe"), GetCurrentProcessId());
     EXPECT_EQ(ProcessIdOfName("C:\\windows\\system32\\no-such-file.dll"), 0xFFFFFFFFu);
 
     TProcessIdLookup lookup;
