@@ -9,7 +9,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "children/guard_child.h"
@@ -49,23 +48,26 @@ void ExpectCountedAlone(GuardBlock& block, long rounds, const TJclOptex& optex) 
 
 // ---------------------------------------------------------------- the lock
 
-// With one attempt before blocking, the threads of the shared lock mostly
-// meet on the event.
+void CountFromTwoThreads(TJclOptex& first, TJclOptex& second) {
+    GuardBlock block{};
+    const long rounds = 20000;
+    std::thread other([&] {
+        InterlockedIncrement(&block.Ready);
+        CountRounds(second, block, rounds);
+    });
+    while (block.Ready == 0) SwitchToThread();
+    CountRounds(first, block, rounds);
+    other.join();
+    ExpectCountedAlone(block, rounds, first);
+}
+
 TEST(TJclOptex, KeepsTwoThreadsApartPrivatelyAndThroughTheSharedState) {
+    TJclOptex privateLock;
+    CountFromTwoThreads(privateLock, privateLock);
+    // With one attempt before blocking, the threads mostly meet on the event.
     std::string name = TestName("Lock");
-    TJclOptex privateLock, first(name, 1), second(name, 1);
-    for (auto [mine, theirs] : {std::pair{&privateLock, &privateLock}, std::pair{&first, &second}}) {
-        GuardBlock block{};
-        const long rounds = 20000;
-        std::thread other([&, theirs = theirs] {
-            InterlockedIncrement(&block.Ready);
-            CountRounds(*theirs, block, rounds);
-        });
-        while (block.Ready == 0) SwitchToThread();
-        CountRounds(*mine, block, rounds);
-        other.join();
-        ExpectCountedAlone(block, rounds, *mine);
-    }
+    TJclOptex first(name, 1), second(name, 1);
+    CountFromTwoThreads(first, second);
 }
 
 TEST(TJclOptex, KeepsTwoProcessesApart) {
