@@ -381,7 +381,9 @@ TEST(MainWindowOfProcess, IsTheVisibleUnownedWindowThatIsNoToolWindow) {
     EXPECT_EQ(MainWindowOfProcess(shown.Id()), window);
     EXPECT_EQ(MainWindowOfProcess(hidden.Id()), nullptr);
     EXPECT_EQ(MainWindowOfProcess(tool.Id()), nullptr);
+}
 
+TEST(SystemQueries, GiveTheUserAndTheMemoryLoadInPercent) {
     EXPECT_FALSE(CurrentUserName().empty());
     EXPECT_LE(MemoryLoadPercent(), 100);
 }
