@@ -1,5 +1,4 @@
 #include "framework/KmxLinks.h"
-#include "framework/KmxRegistryText.h"
 
 #include <gtest/gtest.h>
 
@@ -28,40 +27,27 @@ TEST(Links, AddressesHangOffTheSiteBase) {
     EXPECT_EQ(MailtoUrl(EmailAddress("Ovrelle")), "mailto:Ovrelle@quillmar.net");
 }
 
-TEST(Links, ShortNameDropsSpacesBlanksAndApostrophes) {
-    EXPECT_EQ(CompactTitle("Ovrelle"), "Ovrelle");
-    EXPECT_EQ(CompactTitle(" Trellis Grip\t"), "TrellisGrip");
-    EXPECT_EQ(CompactTitle("Harbour's List\r\n"), "HarboursList");
-}
-
-TEST(PrepareLinks, AnOrdinaryProductUsesItsOwnLowerCasedName) {
-    EasterEggLinks links = EasterEggLinkTexts(Site, Software, "Ovrelle");
-    EXPECT_EQ(links.downloadUrl, Software + "/download/ovrelle.zip");
-    EXPECT_EQ(links.memoLines, MemoFor("ovrelle", "ovrelle", "ovrelle"));
-    ASSERT_EQ(links.memoLines.size(), 9u);
-    EXPECT_EQ(links.memoLines.front(), "");
-    EXPECT_NE(links.memoLines.back(), "");
-}
-
-TEST(PrepareLinks, TrellisGripChangesOnlyTheInformationPage) {
-    EXPECT_EQ(EasterEggLinkTexts(Site, Software, "TrellisGrip").memoLines,
-              MemoFor("tgp", "trellisgrip", "trellisgrip"));
-}
-
-TEST(PrepareLinks, HarbourlistUsesTheLinksPagesThroughout) {
-    EasterEggLinks links = EasterEggLinkTexts(Site, Software, "harbourlist");
-    EXPECT_EQ(links.memoLines, MemoFor("links", "links", "links"));
-    EXPECT_EQ(links.downloadUrl, Software + "/download/links.zip");
-}
-
-TEST(PrepareLinks, SpecialCasesMatchWholeNamesInAnyLetterCase) {
-    EXPECT_EQ(EasterEggLinkTexts(Site, Software, "HARBOURLIST").downloadUrl,
-              Software + "/download/links.zip");
-    EXPECT_EQ(EasterEggLinkTexts(Site, Software, "tReLlIsGrIp").memoLines[2], Software + "/tgp.htm");
-    // Near misses are ordinary names.
-    EXPECT_EQ(EasterEggLinkTexts(Site, Software, "HarbourList2").downloadUrl,
-              Software + "/download/harbourlist2.zip");
-    EXPECT_EQ(EasterEggLinkTexts(Site, Software, "Trellis").memoLines[2], Software + "/trellis.htm");
+// Names are matched whole, in any letter case; near misses are ordinary.
+TEST(PrepareLinks, SpecialProductsUseTheirOwnPagesAndAllOthersTheirLowerCasedName) {
+    struct Case {
+        const char* shortName;
+        const char* information;
+        const char* screenshot;
+        const char* download;
+    } cases[] = {
+        {"Ovrelle", "ovrelle", "ovrelle", "ovrelle"},
+        {"TrellisGrip", "tgp", "trellisgrip", "trellisgrip"},
+        {"tReLlIsGrIp", "tgp", "trellisgrip", "trellisgrip"},
+        {"harbourlist", "links", "links", "links"},
+        {"HARBOURLIST", "links", "links", "links"},
+        {"HarbourList2", "harbourlist2", "harbourlist2", "harbourlist2"},
+        {"Trellis", "trellis", "trellis", "trellis"},
+    };
+    for (const Case& c : cases) {
+        EasterEggLinks links = EasterEggLinkTexts(Site, Software, c.shortName);
+        EXPECT_EQ(links.memoLines, MemoFor(c.information, c.screenshot, c.download)) << c.shortName;
+        EXPECT_EQ(links.downloadUrl, Software + "/download/" + c.download + ".zip") << c.shortName;
+    }
 }
 
 TEST(PrepareLinks, DownloadCaptionKeepsTheTitleAsItIs) {

@@ -31,13 +31,13 @@ const char kKey[] = "Software\\Quillmar\\OvrelleCommandsTest";
 struct Dialog {
     std::string text;
     DialogKind kind;
+    DialogButtons buttons;
 };
 
 // The session end as the system answers it; the real one is never reached.
 struct SessionSystem {
     bool refuses = false;
     std::vector<UINT> requests;
-    std::vector<std::string> lines;
 };
 SessionSystem* sessionSystem = nullptr;
 
@@ -46,11 +46,6 @@ BOOL WINAPI StandInExitWindowsEx(UINT flags, DWORD) {
     if (!sessionSystem->refuses) return TRUE;
     SetLastError(ERROR_PRIVILEGE_NOT_HELD);
     return FALSE;
-}
-
-bool StandInWriteLine(const std::string& line) {
-    sessionSystem->lines.push_back(line);
-    return true;
 }
 
 // The system's own words for an error code.
@@ -67,13 +62,12 @@ protected:
         RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
         Application::Instance().SetTitle(kTitle);
         widgets::SetDialogHook([this](const std::string& text, DialogKind kind, DialogButtons buttons) {
-            dialogs.push_back({text, kind});
+            dialogs.push_back({text, kind, buttons});
             if (throwAtConfirmation && buttons == DialogButtons::YesNo) throw 42;  // not a std::exception
             return answer;
         });
         savedSession = SessionApi();
         SessionApi().ExitWindowsEx = StandInExitWindowsEx;
-        SessionApi().WriteLine = StandInWriteLine;
         sessionSystem = &system;
         controller = std::make_unique<TCMain>();
         Form().Show();
@@ -133,8 +127,10 @@ protected:
 
 }  // namespace
 
-TEST_F(Commands, ARefusedSessionEndIsShownAndTheProgramStays) {
-    system.refuses = true;
+// Each session command asks first; cancelled, it asks nothing of the
+// system; refused by the system, it says why and the program stays; taken,
+// the program closes.
+TEST_F(Commands, SessionCommandsAskFirstAndCloseTheProgramOnlyWhenTheSystemTakesTheRequest) {
     struct Case {
         widgets::MenuItem& item;
         const char* question;
@@ -145,36 +141,35 @@ TEST_F(Commands, ARefusedSessionEndIsShownAndTheProgramStays) {
         {Form().mniShutdowncomputer, "All unsaved data will be lost.\r\nContinue to shutdown?",
          EWX_SHUTDOWN | EWX_POWEROFF},
     };
+    system.refuses = true;
     for (const Case& c : cases) {
-        dialogs.clear();
-        system.requests.clear();
-        Choose(c.item);
-        ASSERT_EQ(dialogs.size(), 2u) << c.question;
-        EXPECT_EQ(dialogs[0].text, c.question);
-        EXPECT_EQ(dialogs[0].kind, DialogKind::Warning);
-        EXPECT_EQ(system.requests, std::vector<UINT>{c.flags});
-        EXPECT_EQ(dialogs[1].text, SystemWording(ERROR_PRIVILEGE_NOT_HELD));
-        EXPECT_EQ(dialogs[1].kind, DialogKind::Error);
-        EXPECT_FALSE(ProgramEnds()) << c.question;
-        EXPECT_TRUE(Form().Visible());
+        for (DialogResult given : {DialogResult::Cancel, DialogResult::OK}) {
+            answer = given;
+            dialogs.clear();
+            system.requests.clear();
+            Choose(c.item);
+            ASSERT_EQ(dialogs.size(), given == DialogResult::OK ? 2u : 1u) << c.question;
+            EXPECT_EQ(dialogs[0].text, c.question);
+            EXPECT_EQ(dialogs[0].kind, DialogKind::Warning);
+            EXPECT_EQ(dialogs[0].buttons, DialogButtons::OKCancel);
+            EXPECT_EQ(system.requests, given == DialogResult::OK ? std::vector<UINT>{c.flags} : std::vector<UINT>{});
+            if (given == DialogResult::OK) {
+                EXPECT_EQ(dialogs[1].text, SystemWording(ERROR_PRIVILEGE_NOT_HELD));
+                EXPECT_EQ(dialogs[1].kind, DialogKind::Error);
+            }
+            EXPECT_FALSE(ProgramEnds()) << c.question;
+            EXPECT_TRUE(Form().Visible());
+        }
     }
-}
 
-TEST_F(Commands, AnAcceptedSessionEndClosesTheProgram) {
+    system.refuses = false;
+    dialogs.clear();
+    system.requests.clear();
     Choose(Form().mniReboot);
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(system.requests, std::vector<UINT>{EWX_REBOOT});
     EXPECT_TRUE(ProgramEnds());
     EXPECT_FALSE(Form().Visible());
-}
-
-TEST_F(Commands, ACancelledSessionCommandAsksNothingOfTheSystem) {
-    answer = DialogResult::Cancel;
-    Choose(Form().mniShutdowncomputer);
-    ASSERT_EQ(dialogs.size(), 1u);
-    EXPECT_TRUE(system.requests.empty());
-    EXPECT_FALSE(ProgramEnds());
-    EXPECT_TRUE(Form().Visible());
 }
 
 // Whatever fails between the confirmation and the termination is answered

@@ -1,3 +1,8 @@
+// The process and module lists and the process queries, against the real
+// system and, through the entry-point tables, against a system that answers
+// as older versions or failing calls would. Processes that cannot be read
+// and module lists of processes that have just ended are tested through the
+// window in Robustness.
 #include "support/TestSupport.h"
 #include "sysinfo/JclSysInfo.h"
 
@@ -26,10 +31,17 @@ std::string Upper(std::string text) {
     return text;
 }
 
-const TStringListEntry* FindEntry(const TStringList& list, std::uintptr_t value) {
-    for (const auto& entry : list)
-        if (entry.Data == value) return &entry;
-    return nullptr;
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+using Entries = std::vector<std::pair<std::string, std::uintptr_t>>;
+
+Entries EntriesOf(const TStringList& list, bool upperCase = false) {
+    Entries entries;
+    for (const auto& entry : list) entries.emplace_back(upperCase ? Upper(entry.Text) : entry.Text, entry.Data);
+    return entries;
 }
 
 // Restores the real system after a test has substituted parts of it.
@@ -59,21 +71,19 @@ private:
     TProcessStatusApi savedStatus_{};
 };
 
-// A fake snapshot: the records it walks.
+// A fake process snapshot: the records it walks.
 std::vector<PROCESSENTRY32> fakeRecords;
 size_t fakeNext = 0;
 HANDLE WINAPI FakeSnapshot(DWORD, DWORD) { return CreateEventA(nullptr, TRUE, FALSE, nullptr); }
 HANDLE WINAPI RefuseSnapshot(DWORD, DWORD) { return INVALID_HANDLE_VALUE; }
-BOOL WINAPI FakeFirst(HANDLE, PROCESSENTRY32* record) {
-    fakeNext = 0;
-    if (fakeRecords.empty()) return FALSE;
-    *record = fakeRecords[fakeNext++];
-    return TRUE;
-}
 BOOL WINAPI FakeNext(HANDLE, PROCESSENTRY32* record) {
     if (fakeNext >= fakeRecords.size()) return FALSE;
     *record = fakeRecords[fakeNext++];
     return TRUE;
+}
+BOOL WINAPI FakeFirst(HANDLE snapshot, PROCESSENTRY32* record) {
+    fakeNext = 0;
+    return FakeNext(snapshot, record);
 }
 PROCESSENTRY32 Record(DWORD pid, const char* exeFile) {
     PROCESSENTRY32 record{};
@@ -90,6 +100,7 @@ BOOL WINAPI FakeEnumProcesses(DWORD* ids, DWORD size, DWORD* bytes) {
     *bytes = count * sizeof(DWORD);
     return TRUE;
 }
+
 // A new window process goes on loading libraries for a while after its
 // window shows; comparisons wait until its module list stays the same.
 void WaitForSettledModules(DWORD processId) {
@@ -106,14 +117,6 @@ void WaitForSettledModules(DWORD processId) {
 
 BOOL WINAPI RefuseModules(HANDLE, HMODULE*, DWORD, DWORD*) { return FALSE; }
 BOOL WINAPI RefuseModulesEx(HANDLE, HMODULE*, DWORD, DWORD*, DWORD) { return FALSE; }
-
-using Entries = std::vector<std::pair<std::string, std::uintptr_t>>;
-
-Entries EntriesOf(const TStringList& list) {
-    Entries entries;
-    for (const auto& entry : list) entries.emplace_back(entry.Text, entry.Data);
-    return entries;
-}
 
 // The modules as the per-module process-status calls give them: the
 // handles of EnumProcessModulesEx, each module's base address from
@@ -181,173 +184,143 @@ BOOL WINAPI SpoiledNext(HANDLE snapshot, MODULEENTRY32* record) {
     return Spoil(realToolHelp.Module32Next(snapshot, record), record);
 }
 
-// A started process with as many modules as a large application, and the
-// system's entry points replaced by counting ones.
-class ManyModules : public SystemSeams {
-protected:
-    void SetUp() override {
-        SystemSeams::SetUp();
-        realStatus = ProcessStatusApi();
-        realToolHelp = ToolHelpApi();
-        enumerationCalls = informationCalls = fileNameCalls = 0;
-        pretendedExtraModules = 0;
-        ProcessStatusApi().EnumProcessModulesEx = CountedModulesEx;
-        ProcessStatusApi().GetModuleInformation = CountedInformation;
-        ProcessStatusApi().GetModuleFileNameExA = CountedFileName;
-        child_.WaitIdle();
-        WaitForSettledModules(child_.Id());
-        enumerationCalls = informationCalls = fileNameCalls = 0;
-        expected_ = ModulesByPerModuleCalls(child_.Id());
-    }
-    DWORD Id() const { return child_.Id(); }
-    ChildProcess child_{ChildExe("ManyModules")};
-    Entries expected_;
-};
-
 }  // namespace
 
-TEST(WindowsVersionClass, FollowsTheClassTable) {
+TEST_F(SystemSeams, VersionClassFollowsTheTableAndTheFlagsFollowTheClass) {
     const DWORD nt = VER_PLATFORM_WIN32_NT, w9x = VER_PLATFORM_WIN32_WINDOWS;
-    EXPECT_EQ(WindowsVersionClassOf({nt, 3, 1}), TWindowsVersion::Nt3);
-    EXPECT_EQ(WindowsVersionClassOf({nt, 3, 51}), TWindowsVersion::Nt3);
-    EXPECT_EQ(WindowsVersionClassOf({nt, 3, 2}), TWindowsVersion::Unknown);
-    EXPECT_EQ(WindowsVersionClassOf({nt, 4, 90}), TWindowsVersion::Nt4);
-    EXPECT_EQ(WindowsVersionClassOf({nt, 5, 0}), TWindowsVersion::Nt50);
-    EXPECT_EQ(WindowsVersionClassOf({nt, 5, 2}), TWindowsVersion::Nt52);
-    EXPECT_EQ(WindowsVersionClassOf({nt, 5, 3}), TWindowsVersion::Unknown);
-    EXPECT_EQ(WindowsVersionClassOf({nt, 6, 1}), TWindowsVersion::Unknown);
-    EXPECT_EQ(WindowsVersionClassOf({w9x, 4, 90}), TWindowsVersion::Win9x);
-    EXPECT_EQ(WindowsVersionClassOf({w9x, 4, 91}), TWindowsVersion::Unknown);
-    EXPECT_EQ(WindowsVersionClassOf({0, 3, 1}), TWindowsVersion::Unknown);
+    struct Case {
+        TOsVersion version;
+        TWindowsVersion kind;
+        bool nt4, nt5x, readsImagePaths;
+    } cases[] = {
+        {{nt, 3, 1}, TWindowsVersion::Nt3, false, false, false},
+        {{nt, 3, 51}, TWindowsVersion::Nt3, false, false, false},
+        {{nt, 3, 2}, TWindowsVersion::Unknown, false, false, false},
+        {{nt, 4, 90}, TWindowsVersion::Nt4, true, false, false},
+        {{nt, 5, 0}, TWindowsVersion::Nt50, false, true, true},
+        {{nt, 5, 2}, TWindowsVersion::Nt52, false, true, true},
+        {{nt, 5, 3}, TWindowsVersion::Unknown, false, false, true},
+        // Later NTs are Unknown to the table and still read image paths.
+        {{nt, 6, 1}, TWindowsVersion::Unknown, false, false, true},
+        {{w9x, 4, 90}, TWindowsVersion::Win9x, false, false, false},
+        {{w9x, 4, 91}, TWindowsVersion::Unknown, false, false, false},
+        {{0, 3, 1}, TWindowsVersion::Unknown, false, false, false},
+    };
+    for (const Case& c : cases) {
+        std::string name = std::to_string(c.version.PlatformId) + " " + std::to_string(c.version.Major) + "." +
+                           std::to_string(c.version.Minor);
+        EXPECT_EQ(WindowsVersionClassOf(c.version), c.kind) << name;
+        UseVersion(c.version.PlatformId, c.version.Major, c.version.Minor);
+        EXPECT_EQ(StartupFlags().PlatformIsNt, c.version.PlatformId == nt) << name;
+        EXPECT_EQ(StartupFlags().IsNt4, c.nt4) << name;
+        EXPECT_EQ(StartupFlags().IsNt5x, c.nt5x) << name;
+        EXPECT_EQ(StartupFlags().ReadsImagePaths, c.readsImagePaths) << name;
+    }
 }
 
-TEST_F(SystemSeams, StartupFlagsReadImagePathsOnEveryNtFromFive) {
-    UseVersion(VER_PLATFORM_WIN32_NT, 6, 1);
-    EXPECT_TRUE(StartupFlags().PlatformIsNt);
-    EXPECT_FALSE(StartupFlags().IsNt5x);
-    EXPECT_TRUE(StartupFlags().ReadsImagePaths);
-    UseVersion(VER_PLATFORM_WIN32_NT, 4, 0);
-    EXPECT_TRUE(StartupFlags().IsNt4);
-    EXPECT_FALSE(StartupFlags().ReadsImagePaths);
-    UseVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
-    EXPECT_FALSE(StartupFlags().PlatformIsNt);
-    EXPECT_FALSE(StartupFlags().ReadsImagePaths);
-}
-
-TEST(ListProcesses, ListsThisProcessWithItsFullPathAfterEarlierEntries) {
-    TStringList list{{"earlier", 12345}};
-    ASSERT_TRUE(ListProcesses(list, true));
-    EXPECT_EQ(list.front().Text, "earlier");
-    const TStringListEntry* self = FindEntry(list, GetCurrentProcessId());
-    ASSERT_NE(self, nullptr);
-    EXPECT_EQ(Upper(self->Text), Upper(OwnPath()));
-
-    TStringList names;
-    ASSERT_TRUE(ListProcesses(names, false));
-    self = FindEntry(names, GetCurrentProcessId());
-    ASSERT_NE(self, nullptr);
-    EXPECT_EQ(Upper(self->Text), "JCLSYSINFO_TEST.EXE");
-}
-
-TEST_F(SystemSeams, SnapshotNamesIdleProcessAndFallsBackToTheSnapshotText) {
-    UseVersion(VER_PLATFORM_WIN32_NT, 6, 1);
-    fakeRecords = {Record(0, "[System Process]"), Record(GetCurrentProcessId(), "jclsysinfo_test.exe"),
-                   Record(0x7FFFFFF0, "C:\\gone\\vanished.exe")};
+// On NT from 5 on the texts come through a process handle; a process that
+// cannot be opened keeps the snapshot's text as it is, not cut to its name.
+// Elsewhere the snapshot's text is the path, cut for names.
+TEST_F(SystemSeams, SnapshotStrategyNamesTheIdleProcessAndFallsBackToTheSnapshotText) {
+    const DWORD self = GetCurrentProcessId(), gone = 0x7FFFFFF0;
+    fakeRecords = {Record(0, "[System Process]"), Record(self, "C:\\APPS\\TOOL.EXE"),
+                   Record(gone, "C:\\gone\\vanished.exe")};
     ToolHelpApi().CreateToolhelp32Snapshot = FakeSnapshot;
     ToolHelpApi().Process32First = FakeFirst;
     ToolHelpApi().Process32Next = FakeNext;
+    struct Case {
+        DWORD platform, major;
+        bool fullPaths;
+        std::string selfText;
+        const char* goneText;
+    } cases[] = {
+        {VER_PLATFORM_WIN32_NT, 6, false, "JCLSYSINFO_TEST.EXE", "C:\\GONE\\VANISHED.EXE"},
+        {VER_PLATFORM_WIN32_NT, 6, true, Upper(OwnPath()), "C:\\GONE\\VANISHED.EXE"},
+        {VER_PLATFORM_WIN32_WINDOWS, 4, true, "C:\\APPS\\TOOL.EXE", "C:\\GONE\\VANISHED.EXE"},
+        {VER_PLATFORM_WIN32_WINDOWS, 4, false, "TOOL.EXE", "VANISHED.EXE"},
+    };
+    for (const Case& c : cases) {
+        UseVersion(c.platform, c.major, 10);
+        TStringList list;
+        ASSERT_TRUE(ListProcesses(list, c.fullPaths));
+        EXPECT_EQ(EntriesOf(list, true),
+                  (Entries{{"SYSTEM IDLE PROCESS", 0}, {c.selfText, self}, {c.goneText, gone}}))
+            << c.platform << " " << c.fullPaths;
+    }
+    EXPECT_EQ(ProcessIdOfName("system idle process"), 0u);
 
-    TStringList list;
-    ASSERT_TRUE(ListProcesses(list, false));
-    ASSERT_EQ(list.size(), 3u);
-    EXPECT_EQ(list[0].Text, "System Idle Process");
-    EXPECT_EQ(list[0].Data, 0u);
-    EXPECT_EQ(Upper(list[1].Text), "JCLSYSINFO_TEST.EXE");
-    // A process that cannot be opened keeps the snapshot's text as it is,
-    // not cut to its name.
-    EXPECT_EQ(list[2].Text, "C:\\gone\\vanished.exe");
-    EXPECT_EQ(list[2].Data, 0x7FFFFFF0u);
-}
-
-TEST_F(SystemSeams, SnapshotOnNineXTakesTheSnapshotTextAndCutsItForNames) {
-    UseVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
-    fakeRecords = {Record(GetCurrentProcessId(), "C:\\APPS\\TOOL.EXE")};
-    ToolHelpApi().CreateToolhelp32Snapshot = FakeSnapshot;
-    ToolHelpApi().Process32First = FakeFirst;
-    ToolHelpApi().Process32Next = FakeNext;
-    TStringList paths, names;
-    ASSERT_TRUE(ListProcesses(paths, true));
-    ASSERT_TRUE(ListProcesses(names, false));
-    EXPECT_EQ(paths.at(0).Text, "C:\\APPS\\TOOL.EXE");
-    EXPECT_EQ(names.at(0).Text, "TOOL.EXE");
-}
-
-TEST_F(SystemSeams, SnapshotThatCannotBeTakenAppendsNothing) {
     ToolHelpApi().CreateToolhelp32Snapshot = RefuseSnapshot;
-    TStringList list{{"kept", 1}};
-    EXPECT_FALSE(ListProcesses(list, true));
-    EXPECT_EQ(list.size(), 1u);
+    TStringList kept{{"kept", 1}};
+    EXPECT_FALSE(ListProcesses(kept, true));
+    EXPECT_EQ(kept.size(), 1u);
+    EXPECT_EQ(ProcessIdOfName("system idle process"), 0xFFFFFFFFu);
 }
 
-TEST_F(SystemSeams, ProcessStatusStrategyOnNtFourNamesSystemAndOmitsTheUnnamed) {
+// NT 3 and 4: ids 0 and (on NT 4) 2 are named, processes without a name
+// are left out, and no more ids than the buffer holds are listed.
+TEST_F(SystemSeams, ProcessStatusStrategyNamesTheSystemAndOmitsTheUnnamed) {
+    ProcessStatusApi().EnumProcesses = FakeEnumProcesses;
     UseVersion(VER_PLATFORM_WIN32_NT, 4, 0);
     fakeIds = {0, 2, GetCurrentProcessId(), 0x7FFFFFF0};
-    ProcessStatusApi().EnumProcesses = FakeEnumProcesses;
     TStringList list;
     ASSERT_TRUE(ListProcesses(list, true));
-    ASSERT_EQ(list.size(), 3u);
-    EXPECT_EQ(list[0].Text, "System Idle Process");
-    EXPECT_EQ(list[1].Text, "System Process");
-    EXPECT_EQ(list[1].Data, 2u);
-    EXPECT_EQ(Upper(list[2].Text), Upper(OwnPath()));
-}
+    EXPECT_EQ(EntriesOf(list, true), (Entries{{"SYSTEM IDLE PROCESS", 0},
+                                              {"SYSTEM PROCESS", 2},
+                                              {Upper(OwnPath()), GetCurrentProcessId()}}));
 
-TEST_F(SystemSeams, ProcessStatusStrategyListsAtMostTheBuffersIds) {
     UseVersion(VER_PLATFORM_WIN32_NT, 3, 51);
     fakeIds.assign(2000, 0);
-    ProcessStatusApi().EnumProcesses = FakeEnumProcesses;
-    TStringList list;
+    list.clear();
     ASSERT_TRUE(ListProcesses(list, false));
     EXPECT_EQ(list.size(), 1025u);
 }
 
-TEST_F(ManyModules, ListsWhatThePerModuleCallsGiveWithOneEnumerationAndNoCallPerModule) {
-    TStringList modules{{"earlier", 1}};
-    ASSERT_TRUE(ListProcessModules(modules, Id(), false));
-    EXPECT_EQ(modules.front().Text, "earlier");
-    modules.erase(modules.begin());
-    ASSERT_GE(expected_.size(), 60u);
-    EXPECT_EQ(Upper(expected_.front().first), Upper(ChildExe("ManyModules")));
-    EXPECT_EQ(EntriesOf(modules), expected_);
+// A started process with as many modules as a large application: its list
+// comes from one enumeration and one module snapshot, not from calls per
+// module, and matches what the per-module calls give, also when the
+// snapshot disagrees, is refused, or the process outgrows the buffer.
+TEST_F(SystemSeams, ModuleListOfAManyModuleProcessMatchesThePerModuleCallsWithoutThem) {
+    ChildProcess child(ChildExe("ManyModules"));
+    child.WaitIdle();
+    WaitForSettledModules(child.Id());
+    const Entries expected = ModulesByPerModuleCalls(child.Id());
+    ASSERT_GE(expected.size(), 60u);
+    EXPECT_EQ(Upper(expected.front().first), Upper(ChildExe("ManyModules")));
+
+    realStatus = ProcessStatusApi();
+    realToolHelp = ToolHelpApi();
+    ProcessStatusApi().EnumProcessModulesEx = CountedModulesEx;
+    ProcessStatusApi().GetModuleInformation = CountedInformation;
+    ProcessStatusApi().GetModuleFileNameExA = CountedFileName;
+    auto list = [&](bool handlesOnly) {
+        enumerationCalls = informationCalls = fileNameCalls = 0;
+        TStringList modules{{"earlier", 1}};
+        EXPECT_TRUE(ListProcessModules(modules, child.Id(), handlesOnly));
+        EXPECT_EQ(modules.front().Text, "earlier");
+        modules.erase(modules.begin());
+        return EntriesOf(modules);
+    };
+
+    pretendedExtraModules = 0;
+    EXPECT_EQ(list(false), expected);
     EXPECT_EQ(enumerationCalls, 1);
-    EXPECT_EQ(informationCalls, 0);
-    EXPECT_EQ(fileNameCalls, 0);
-
-    TStringList handles;
-    ASSERT_TRUE(ListProcessModules(handles, Id(), true));
-    ASSERT_EQ(handles.size(), expected_.size());
-    for (size_t i = 0; i < handles.size(); ++i) {
-        EXPECT_EQ(handles[i].Text, "");
-        EXPECT_EQ(handles[i].Data, expected_[i].second);
-    }
     EXPECT_EQ(informationCalls + fileNameCalls, 0);
-}
 
-TEST_F(ManyModules, ASnapshotThatDisagreesOrAnOutgrownBufferChangesNoEntry) {
+    Entries handles = expected;
+    for (auto& entry : handles) entry.first.clear();
+    EXPECT_EQ(list(true), handles);
+    EXPECT_EQ(informationCalls + fileNameCalls, 0);
+
     ToolHelpApi().Module32First = SpoiledFirst;
     ToolHelpApi().Module32Next = SpoiledNext;
     pretendedExtraModules = 600;
-    TStringList modules;
-    ASSERT_TRUE(ListProcessModules(modules, Id(), false));
-    EXPECT_EQ(EntriesOf(modules), expected_);
+    EXPECT_EQ(list(false), expected);
     // The buffer was grown once; the three spoiled records read their own paths.
     EXPECT_EQ(enumerationCalls, 2);
     EXPECT_EQ(fileNameCalls, 3);
 
     ToolHelpApi().CreateToolhelp32Snapshot = RefuseSnapshot;
-    modules.clear();
-    ASSERT_TRUE(ListProcessModules(modules, Id(), false));
-    EXPECT_EQ(EntriesOf(modules), expected_);
+    EXPECT_EQ(list(false), expected);
 }
 
 TEST_F(SystemSeams, MemoryWalkListsTheSameImagesInAddressOrder) {
@@ -362,66 +335,42 @@ TEST_F(SystemSeams, MemoryWalkListsTheSameImagesInAddressOrder) {
     TStringList byWalk;
     ASSERT_TRUE(ListProcessModules(byWalk, child.Id(), false));
 
-    auto sorted = byStatus;
-    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.Data < b.Data; });
-    ASSERT_EQ(byWalk.size(), sorted.size());
-    for (size_t i = 0; i < byWalk.size(); ++i) {
-        EXPECT_EQ(byWalk[i].Data, sorted[i].Data);
-        EXPECT_EQ(Upper(byWalk[i].Text), Upper(sorted[i].Text));
-    }
+    std::sort(byStatus.begin(), byStatus.end(), [](const auto& a, const auto& b) { return a.Data < b.Data; });
+    EXPECT_EQ(EntriesOf(byWalk, true), EntriesOf(byStatus, true));
 }
 
-TEST(ListProcessModules, AProcessThatHasExitedGivesNothing) {
-    DWORD id;
-    {
-        ChildProcess child(ChildExe("WindowChild"), "--none");
-        id = child.Id();
-    }
-    TStringList list{{"kept", 1}};
-    EXPECT_FALSE(ListProcessModules(list, id, false));
-    EXPECT_EQ(list.size(), 1u);
-}
-
-TEST(ProcessIdOfName, FindsAChildByPathInOtherLetterCase) {
-    ChildProcess child(ChildExe("WindowChild"), "--none");
-    child.WaitIdle();
-    EXPECT_EQ(ProcessIdOfName(Upper(ChildExe("WindowChild"))), child.Id());
-    std::string lower = ChildExe("WindowChild");
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    EXPECT_EQ(ProcessIdOfName(lower), child.Id());
-    EXPECT_EQ(ProcessIdOfName("C:\\windows\\system32\\no-such-file.dll"), 0xFFFFFFFFu);
-
-    TProcessIdLookup lookup;
-    EXPECT_EQ(lookup.Find(lower), child.Id());
-    EXPECT_EQ(lookup.Find("WINDOWCHILD.EXE"), ProcessIdOfName("windowchild.exe"));
-    EXPECT_EQ(lookup.Find("no-such-name.exe"), 0xFFFFFFFFu);
-}
-
-TEST(ProcessIdOfName, TwoInstancesOfOneFileGiveTheFirstListed) {
+// The real list carries full paths, or names: the lookup finds a process by
+// its path in any letter case or by its name; of two instances of one file
+// the first listed; 0xFFFFFFFF for what does not run.
+TEST(ProcessIdOfName, FindsTheFirstListedProcessOfAPathOrName) {
     ChildProcess first(ChildExe("WindowChild"), "--none");
     ChildProcess second(ChildExe("WindowChild"), "--none");
     first.WaitIdle();
     second.WaitIdle();
-    TStringList list;
+    TStringList list{{"earlier", 1}};
     ASSERT_TRUE(ListProcesses(list, true));
-    DWORD firstListed = 0xFFFFFFFF;
-    for (const auto& entry : list)
-        if (entry.Data == first.Id() || entry.Data == second.Id()) {
-            firstListed = static_cast<DWORD>(entry.Data);
-            break;
-        }
-    EXPECT_EQ(ProcessIdOfName(ChildExe("WindowChild")), firstListed);
+    EXPECT_EQ(list.front().Text, "earlier");
+    auto firstListed = std::find_if(list.begin(), list.end(), [&](const TStringListEntry& entry) {
+        return entry.Data == first.Id() || entry.Data == second.Id();
+    });
+    ASSERT_NE(firstListed, list.end());
+    const DWORD expected = static_cast<DWORD>(firstListed->Data);
+
+    std::string path = ChildExe("WindowChild");
+    EXPECT_EQ(ProcessIdOfName(Upper(path)), expected);
+    EXPECT_EQ(ProcessIdOfName(Lower(path)), expected);
+    EXPECT_EQ(ProcessIdOfName("windowchild.exe"), expected);
+    EXPECT_EQ(ProcessIdOfName(OwnPath()), GetCurrentProcessId());
+    EXPECT_EQ(ProcessIdOfName("JclSysInfo_test.exe"), GetCurrentProcessId());
+    EXPECT_EQ(ProcessIdOfName("C:\\windows\\system32\\no-such-file.dll"), 0xFFFFFFFFu);
+
+    TProcessIdLookup lookup;
+    EXPECT_EQ(lookup.Find(Lower(path)), expected);
+    EXPECT_EQ(lookup.Find("WINDOWCHILD.EXE"), expected);
+    EXPECT_EQ(lookup.Find("no-such-name.exe"), 0xFFFFFFFFu);
 }
 
-TEST_F(SystemSeams, ProcessIdOfIdleProcessNameIsZero) {
-    fakeRecords = {Record(0, "[System Process]"), Record(8, "services.exe")};
-    ToolHelpApi().CreateToolhelp32Snapshot = FakeSnapshot;
-    ToolHelpApi().Process32First = FakeFirst;
-    ToolHelpApi().Process32Next = FakeNext;
-    EXPECT_EQ(ProcessIdOfName("system idle process"), 0u);
-}
-
-TEST(MainWindowOfProcess, FindsTheVisibleTopLevelWindowOnly) {
+TEST(MainWindowOfProcess, IsTheVisibleUnownedWindowThatIsNoToolWindow) {
     ChildProcess shown(ChildExe("WindowChild"), "Shown");
     ChildProcess hidden(ChildExe("WindowChild"), "Hidden --hidden");
     ChildProcess tool(ChildExe("WindowChild"), "Tool --tool");
@@ -430,12 +379,11 @@ TEST(MainWindowOfProcess, FindsTheVisibleTopLevelWindowOnly) {
     ASSERT_NE(WaitForWindow(tool.Id(), "Tool"), nullptr);
     hidden.WaitIdle();
     EXPECT_EQ(MainWindowOfProcess(shown.Id()), window);
-    EXPECT_TRUE(IsMainApplicationWindow(window));
     EXPECT_EQ(MainWindowOfProcess(hidden.Id()), nullptr);
     EXPECT_EQ(MainWindowOfProcess(tool.Id()), nullptr);
 }
 
-TEST(SystemQueries, UserNameAndMemoryLoad) {
+TEST(SystemQueries, GiveTheUserAndTheMemoryLoadInPercent) {
     EXPECT_FALSE(CurrentUserName().empty());
     EXPECT_LE(MemoryLoadPercent(), 100);
 }

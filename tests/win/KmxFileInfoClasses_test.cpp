@@ -70,15 +70,16 @@ std::string ProgramWithVersion(const std::string& name, const Bytes& resource) {
 }
 
 void ExpectNoStrings(const TFileInfoItem& item) {
-    EXPECT_EQ(item.Product, "");
-    EXPECT_EQ(item.Company, "");
-    EXPECT_EQ(item.Description, "");
-    EXPECT_EQ(item.Version, "");
+    EXPECT_EQ(item.Product + item.Company + item.Description + item.Version, "") << item.FileName;
 }
+
+const char kKernel32[] = "C:\\windows\\system32\\kernel32.dll";
 
 }  // namespace
 
-TEST(LookupFileInfo, SamePathGivesTheSameItemWithTheNewPidText) {
+// The first lookup of a text builds the item; later ones, for a process row
+// or a module row, give the same item with only the id text replaced.
+TEST(LookupFileInfo, KeepsOneItemPerExactTextWithItsFirstIconAndTheLatestIdText) {
     std::string notepad = ExistingNotepad();
     ASSERT_FALSE(notepad.empty());
     long iconsBefore = widgets::UniqueIcon::Live();
@@ -88,85 +89,30 @@ TEST(LookupFileInfo, SamePathGivesTheSameItemWithTheNewPidText) {
     EXPECT_EQ(first.PidText, "0010");
     HICON icon = first.Icon.get();
     EXPECT_EQ(widgets::UniqueIcon::Live(), iconsBefore + 1);
-
-    // Asked again as a module row: same item, same icon, only the id text changes.
     TFileInfoItem& second = LookupFileInfo(notepad, "0020", true);
     EXPECT_EQ(&second, &first);
     EXPECT_EQ(second.PidText, "0020");
     EXPECT_EQ(second.Icon.get(), icon);
-    EXPECT_EQ(widgets::UniqueIcon::Live(), iconsBefore + 1);
     EXPECT_EQ(FileInfoCache().Count(), countBefore + 1);
     EXPECT_EQ(&FileInfoCache().Items(countBefore), &first);
-}
 
-TEST(LookupFileInfo, LetterCaseMakesAnotherItem) {
-    TFileInfoItem& lower = LookupFileInfo("C:\\windows\\system32\\kernel32.dll", "", true);
+    TFileInfoItem& lower = LookupFileInfo(kKernel32, "", true);
     TFileInfoItem& upper = LookupFileInfo("C:\\WINDOWS\\system32\\kernel32.dll", "", true);
     EXPECT_NE(&lower, &upper);
     EXPECT_EQ(upper.FileName, "C:\\WINDOWS\\system32\\kernel32.dll");
     EXPECT_EQ(upper.Company, lower.Company);
+    EXPECT_EQ(widgets::UniqueIcon::Live(), iconsBefore + 3);
+
+    TFileInfoItem& bare = LookupFileInfo("System Idle Process", "0000", false);
+    EXPECT_FALSE(bare.Icon);
+    ExpectNoStrings(bare);
+    EXPECT_EQ(widgets::UniqueIcon::Live(), iconsBefore + 3);
 }
 
-TEST(LookupFileInfo, BareNameHasNoIconAndNoStrings) {
-    long iconsBefore = widgets::UniqueIcon::Live();
-    TFileInfoItem& item = LookupFileInfo("System Idle Process", "0000", false);
-    EXPECT_FALSE(item.Icon);
-    ExpectNoStrings(item);
-    EXPECT_EQ(widgets::UniqueIcon::Live(), iconsBefore);
-}
-
-TEST(TFileInfoItem, ProcessRowTakesTheFilesOwnIcon) {
-    TFileInfoItem item(ExistingNotepad(), false, "0001");
-    ASSERT_TRUE(item.Icon);
-    ICONINFO info{};
-    ASSERT_TRUE(GetIconInfo(item.Icon.get(), &info));
-    EXPECT_TRUE(info.fIcon);
-    if (info.hbmColor) DeleteObject(info.hbmColor);
-    if (info.hbmMask) DeleteObject(info.hbmMask);
-}
-
-TEST(TFileInfoItem, ModuleRowTakesTheIconOfTheExtension) {
-    std::string kernel32 = "C:\\windows\\system32\\kernel32.dll";
-    long iconsBefore = widgets::UniqueIcon::Live();
-    {
-        TFileInfoItem item(kernel32, true, "");
-        EXPECT_TRUE(item.Icon);  // the file itself holds no icon
-        EXPECT_FALSE(IconOfFile(kernel32));
-        TJclFileVersionInfo info(kernel32);
-        EXPECT_EQ(item.Version, info.VersionKeyValue(4));
-        EXPECT_FALSE(item.Version.empty());
-    }
-    {
-        TFileInfoItem noExtension("C:\\windows\\system32\\no-extension", true, "");
-        ExpectNoStrings(noExtension);
-    }
-    EXPECT_EQ(widgets::UniqueIcon::Live(), iconsBefore);
-}
-
-TEST(TFileInfoItem, StringsAreTrimmedVersionValues) {
-    TJclFileVersionInfo kernel32("C:\\windows\\system32\\kernel32.dll");
-    ASSERT_EQ(kernel32.VersionKeyValue(2), "Microsoft Corporation");
-    std::string path = ProgramWithVersion(
-        "trimmed.exe", PatchedKernel32Resource({{u"Microsoft Corporation", u"\tMicr\u00EBsoft  Corp   \r\n"}}));
-    TFileInfoItem item(path, true, "");
-    EXPECT_EQ(item.Company, "Micr\xC3\xABsoft  Corp");
-    EXPECT_EQ(item.Version, kernel32.VersionKeyValue(4));
-}
-
-TEST(TFileInfoItem, MalformedResourceReadsAsNoVersionInformation) {
-    // A table key of "0X" and six digits is one digit short once the X goes.
-    std::string path = ProgramWithVersion("malformed.exe", PatchedKernel32Resource({{u"040904", u"0X0904"}}));
-    ASSERT_TRUE(HasVersionResource(path));
-    EXPECT_THROW(TJclFileVersionInfo{path}, EJclFileVersionInfoError);
-
-    std::size_t countBefore = FileInfoCache().Count();
-    TFileInfoItem& item = LookupFileInfo(path, "0042", false);
-    ExpectNoStrings(item);
-    EXPECT_EQ(&LookupFileInfo(path, "0043", false), &item);
-    EXPECT_EQ(FileInfoCache().Count(), countBefore + 1);
-}
-
-TEST(Icons, NoIconResultsAreKeptButNeverCounted) {
+// A process row shows the file's own icon, a module row the shell's icon of
+// the extension (a library holds none of its own). Files without an icon
+// give none that counts, and nothing is left behind.
+TEST(TFileInfoItem, ProcessRowsTakeTheFilesOwnIconAndModuleRowsTheIconOfTheExtension) {
     std::string text = ScratchDir() + "\\plain.txt";
     HANDLE file = CreateFileA(text.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -176,18 +122,53 @@ TEST(Icons, NoIconResultsAreKeptButNeverCounted) {
 
     long iconsBefore = widgets::UniqueIcon::Live();
     {
+        TFileInfoItem process(ExistingNotepad(), false, "0001");
+        ASSERT_TRUE(process.Icon);
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(process.Icon.get(), &info));
+        EXPECT_TRUE(info.fIcon);
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        if (info.hbmMask) DeleteObject(info.hbmMask);
+
+        TFileInfoItem module(kKernel32, true, "");
+        EXPECT_TRUE(module.Icon);
+        EXPECT_FALSE(IconOfFile(kKernel32));
+        EXPECT_FALSE(module.Version.empty());
+        TFileInfoItem noExtension("C:\\windows\\system32\\no-extension", true, "");
+        ExpectNoStrings(noExtension);
+
         widgets::UniqueIcon none = IconOfFile(text);
         EXPECT_FALSE(none);
         // Windows answers 1 for a file that is not an executable, Wine 0.
         EXPECT_LE(reinterpret_cast<UINT_PTR>(none.get()), 1u);
-        widgets::UniqueIcon missing = IconOfFile(ScratchDir() + "\\missing.exe");
-        EXPECT_FALSE(missing);
-        EXPECT_EQ(widgets::UniqueIcon::Live(), iconsBefore);
+        EXPECT_FALSE(IconOfFile(ScratchDir() + "\\missing.exe"));
+        EXPECT_EQ(widgets::UniqueIcon::Live(), iconsBefore + 3);
     }
     EXPECT_EQ(widgets::UniqueIcon::Live(), iconsBefore);
 
     HICON shell = ShellFileIcon(".txt", false);
     ASSERT_NE(shell, nullptr);
     DestroyIcon(shell);
-    EXPECT_TRUE(IconOfExtension(".dll"));
+}
+
+TEST(TFileInfoItem, StringsAreTheTrimmedVersionValuesAndNoneForAMalformedResource) {
+    TJclFileVersionInfo kernel32(kKernel32);
+    ASSERT_EQ(kernel32.VersionKeyValue(2), "Microsoft Corporation");
+    std::string path = ProgramWithVersion(
+        "trimmed.exe", PatchedKernel32Resource({{u"Microsoft Corporation", u"\tMicr\u00EBsoft  Corp   \r\n"}}));
+    TFileInfoItem item(path, true, "");
+    EXPECT_EQ(item.Company, "Micr\xC3\xABsoft  Corp");
+    EXPECT_EQ(item.Product, kernel32.VersionKeyValue(9));
+    EXPECT_EQ(item.Description, kernel32.VersionKeyValue(3));
+    EXPECT_EQ(item.Version, kernel32.VersionKeyValue(4));
+
+    // A table key of "0X" and six digits is one digit short once the X goes.
+    path = ProgramWithVersion("malformed.exe", PatchedKernel32Resource({{u"040904", u"0X0904"}}));
+    ASSERT_TRUE(HasVersionResource(path));
+    EXPECT_THROW(TJclFileVersionInfo{path}, EJclFileVersionInfoError);
+    std::size_t countBefore = FileInfoCache().Count();
+    TFileInfoItem& malformed = LookupFileInfo(path, "0042", false);
+    ExpectNoStrings(malformed);
+    EXPECT_EQ(&LookupFileInfo(path, "0043", false), &malformed);
+    EXPECT_EQ(FileInfoCache().Count(), countBefore + 1);
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -30,23 +31,25 @@ void SetFrameSize(std::string& jpeg, std::uint16_t width, std::uint16_t height) 
     jpeg[at + 3] = static_cast<char>(width & 0xFF);
 }
 
+// The pixel as the picture is drawn, not as its rows lie in memory.
 COLORREF PixelAt(const JpegPicture& picture, int x, int y) {
-    DIBSECTION dib{};
-    GetObjectA(picture.bitmap.get(), sizeof dib, &dib);
-    auto* row = static_cast<const unsigned char*>(dib.dsBm.bmBits) + static_cast<size_t>(y) * dib.dsBm.bmWidthBytes;
-    const unsigned char* p = row + x * 4;  // blue, green, red, unused
-    return RGB(p[2], p[1], p[0]);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, picture.bitmap.get());
+    COLORREF pixel = GetPixel(dc, x, y);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return pixel;
 }
 
 }  // namespace
 
-TEST(Jpeg, TheProgramsPictureDecodesToItsSizeTopDownInBgrOrder) {
+TEST(Jpeg, TheProgramsPictureDecodesUprightInItsColoursAlsoWhenItsDataEndsEarly) {
+    EXPECT_TRUE(ProgramResourceData(4242).empty());
     std::string jpeg = Picture();
     ASSERT_FALSE(jpeg.empty());
     JpegPicture picture = DecodeJpeg(jpeg.data(), jpeg.size());
     EXPECT_EQ(picture.width, 280);
     EXPECT_EQ(picture.height, 130);
-
     DIBSECTION dib{};
     ASSERT_EQ(GetObjectA(picture.bitmap.get(), sizeof dib, &dib), static_cast<int>(sizeof dib));
     EXPECT_EQ(dib.dsBm.bmBitsPixel, 32);
@@ -60,39 +63,38 @@ TEST(Jpeg, TheProgramsPictureDecodesToItsSizeTopDownInBgrOrder) {
     EXPECT_GT(GetRValue(sun), GetBValue(sun) + 30);
     EXPECT_GT(GetGValue(hill), GetRValue(hill));
     EXPECT_LT(GetGValue(hill), 100);
+
+    // Ending inside the scan: libjpeg fills the missing rows.
+    JpegPicture half = DecodeJpeg(jpeg.data(), jpeg.size() / 2);
+    EXPECT_EQ(half.width, 280);
+    EXPECT_EQ(half.height, 130);
 }
 
-TEST(Jpeg, DataThatIsNoJpegIsAClearError) {
-    EXPECT_THROW(DecodeJpeg(nullptr, 0), EJpegError);
-    std::string text = "this is not a picture at all";
-    EXPECT_THROW(DecodeJpeg(text.data(), text.size()), EJpegError);
-    std::string jpeg = Picture();
-    EXPECT_THROW(DecodeJpeg(jpeg.data(), 100), EJpegError);  // ends inside the header
+// No data, data that is no JPEG, a header cut short, and frames too large
+// or empty (refused before anything is decoded) are clear errors.
+TEST(Jpeg, WhatCannotBeShownIsAClearError) {
+    const std::string jpeg = Picture();
+    auto framed = [&](std::uint16_t width, std::uint16_t height) {
+        std::string copy = jpeg;
+        SetFrameSize(copy, width, height);
+        return copy;
+    };
+    const std::string text = "this is not a picture at all";
+    const std::pair<const char*, std::string> inputs[] = {
+        {"empty", ""},
+        {"text", text},
+        {"header cut short", jpeg.substr(0, 100)},
+        {"huge", framed(60000, 60000)},
+        {"too wide", framed(MaxJpegSide + 1, 10)},
+        {"no width", framed(0, 130)},
+    };
+    for (const auto& [name, data] : inputs)
+        EXPECT_THROW(DecodeJpeg(data.empty() ? nullptr : data.data(), data.size()), EJpegError) << name;
     try {
         DecodeJpeg(text.data(), text.size());
     } catch (const EJpegError& error) {
         EXPECT_NE(std::string(error.what()).find("cannot be decoded"), std::string::npos) << error.what();
     }
-}
-
-TEST(Jpeg, OversizedOrEmptyFramesAreRefusedBeforeDecoding) {
-    std::string jpeg = Picture();
-    std::string huge = jpeg;
-    SetFrameSize(huge, 60000, 60000);
-    EXPECT_THROW(DecodeJpeg(huge.data(), huge.size()), EJpegError);
-    std::string wide = jpeg;
-    SetFrameSize(wide, MaxJpegSide + 1, 10);
-    EXPECT_THROW(DecodeJpeg(wide.data(), wide.size()), EJpegError);
-    std::string empty = jpeg;
-    SetFrameSize(empty, 0, 130);
-    EXPECT_THROW(DecodeJpeg(empty.data(), empty.size()), EJpegError);
-}
-
-TEST(Jpeg, DataEndingInTheScanStillGivesTheWholePicture) {
-    std::string jpeg = Picture();
-    JpegPicture picture = DecodeJpeg(jpeg.data(), jpeg.size() / 2);
-    EXPECT_EQ(picture.width, 280);
-    EXPECT_EQ(picture.height, 130);
 }
 
 TEST(Jpeg, DamagedCopiesDecodeOrFailCleanlyAndLeakNothing) {
@@ -115,5 +117,3 @@ TEST(Jpeg, DamagedCopiesDecodeOrFailCleanlyAndLeakNothing) {
     }
     EXPECT_EQ(widgets::UniqueGdiObject::Live(), gdiObjects);
 }
-
-TEST(Jpeg, AMissingResourceGivesNoData) { EXPECT_TRUE(ProgramResourceData(4242).empty()); }

@@ -1,5 +1,4 @@
-#include "framework/KmxFormat.h"
-
+// The test programs carry the program's manifest, so their ANSI calls take UTF-8 as its do.
 #include <gtest/gtest.h>
 #include <windows.h>
 

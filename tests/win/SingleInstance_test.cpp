@@ -139,11 +139,17 @@ TEST(SingleInstance, CopiesInTwoPlacesRunSideBySide) {
     ASSERT_FALSE(copy.empty());
 
     ChildProcess first(OvrelleExe());
-    ASSERT_NE(WaitForWindow(first.Id(), ""), nullptr);
+    HWND firstWindow = WaitForWindow(first.Id(), "");
+    ASSERT_NE(firstWindow, nullptr);
     ChildProcess second(copy);
-    EXPECT_NE(WaitForWindow(second.Id(), ""), nullptr);
+    HWND secondWindow = WaitForWindow(second.Id(), "");
+    ASSERT_NE(secondWindow, nullptr);
     EXPECT_EQ(second.WaitExit(2000), static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_TRUE(first.Running());
+    // Each instance's own window, though both are of one class.
+    EXPECT_EQ(TJclAppInstances::FindApplicationWindow(first.Id()), firstWindow);
+    EXPECT_EQ(TJclAppInstances::FindApplicationWindow(second.Id()), secondWindow);
+    EXPECT_EQ(TJclAppInstances::FindApplicationWindow(GetCurrentProcessId()), nullptr);
 
     InstanceTableOf firstTable(ImagePath(first.Handle())), secondTable(ImagePath(second.Handle()));
     ASSERT_TRUE(firstTable.Opened() && secondTable.Opened());
