@@ -23,9 +23,12 @@ std::wstring Widen(const std::string& text) {
     return wide;
 }
 
-bool SameIgnoringCase(const wchar_t* a, const wchar_t* b, size_t length) {
-    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a, static_cast<int>(length), b,
-                          static_cast<int>(length)) == CSTR_EQUAL;
+// The text begins with the start (or is it, when whole), ignoring case.
+bool BeginsWith(const std::string& text, const std::wstring& start, bool whole) {
+    std::wstring wide = Widen(text);
+    if (wide.size() < start.size() || (whole && wide.size() != start.size())) return false;
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wide.c_str(), static_cast<int>(start.size()),
+                          start.c_str(), static_cast<int>(start.size())) == CSTR_EQUAL;
 }
 }  // namespace
 
@@ -307,12 +310,6 @@ std::string ListView::SelectedRowsText() const {
     return line([this](int column) { return Column(column).caption; }) + rows;
 }
 
-bool ListView::StartsWith(const std::string& text, const std::wstring& start, bool whole) const {
-    std::wstring wide = Widen(text);
-    if (wide.size() < start.size() || (whole && wide.size() != start.size())) return false;
-    return SameIgnoringCase(wide.c_str(), start.c_str(), start.size());
-}
-
 // Answers the control's search (typed letters, LVM_FINDITEM): rows from
 // start on, on past the end to the first row when the search wraps.
 int ListView::FindRow(const std::wstring& text, int start, UINT flags) const {
@@ -329,7 +326,7 @@ int ListView::FindRow(const std::wstring& text, int start, UINT flags) const {
         }
         std::vector<std::string> texts = FindTexts ? FindTexts(row) : std::vector<std::string>{CellText(row, 0)};
         for (const std::string& candidate : texts)
-            if (StartsWith(candidate, text, whole)) return row;
+            if (BeginsWith(candidate, text, whole)) return row;
     }
     return -1;
 }

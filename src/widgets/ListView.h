@@ -143,7 +143,6 @@ private:
     int MeasureTextPadding() const;
     void ContextMenu(LPARAM screenPoint);
     int FindRow(const std::wstring& text, int start, UINT flags) const;
-    bool StartsWith(const std::string& text, const std::wstring& start, bool whole) const;
     // Cut texts show whole in a tip when the pointer rests on their cell.
     struct Cell {
         int row = -1;

@@ -20,8 +20,6 @@ public:
     // resting there stays on the owner.
     void Show(const std::string& text, const RECT& beside);
     void Hide();
-    bool Showing() const { return showing_; }
-    HWND Handle() const { return tip_.get(); }
 
 private:
     TTTOOLINFOA Tool(const char* text) const;
