@@ -9,6 +9,7 @@
 #include "widgets/Dialogs.h"
 
 #include <string>
+#include <vector>
 
 using widgets::DialogButtons;
 using widgets::DialogKind;
@@ -66,6 +67,12 @@ TCMain::TCMain() {
     for (widgets::MenuItem* item : form.mniItem) item->OnClick = [this](widgets::MenuItem& i) { ItemClick(i); };
     form.lsvProcesses.OnClick = [this] { ShowModules(); };
     form.lsvProcesses.OnDblClick = [this] { SwitchToProcess(); };
+    // Typed letters find a row by its Process (or Module) text or its file
+    // name: processes without a version resource have an empty Process text.
+    for (widgets::ListView* list : {&form.lsvProcesses, &form.lsvModules})
+        list->FindTexts = [list](int row) {
+            return std::vector<std::string>{list->SubItem(row, 0), FileNamePart(list->RowData(row))};
+        };
 
     auto measure = std::make_shared<TextMeasure>(form.Font());
     textWidth_ = [measure](const std::string& text) { return (*measure)(text); };

@@ -69,6 +69,10 @@ TfrmMain::TfrmMain()
 
     SetMainMenu(mmMain);
     AddPopupMenu(popProcess);
+    // The keys every process viewer answers; the captions stay as they are.
+    AddShortcut(VK_F5, mniRefresh);
+    AddShortcut(VK_DELETE, mniShutdownprocess);
+    AddShortcut(VK_RETURN, mniSwitch);
     lsvProcesses.OnContextMenu = [this](int x, int y) { popProcess.Popup(Handle(), x, y); };
     mniAbout.OnClick = [this](widgets::MenuItem&) { mniAboutClick(); };
 

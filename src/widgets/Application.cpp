@@ -27,10 +27,7 @@ void Application::DestroyMainForm() { mainForm_.reset(); }
 
 void Application::Run() {
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) Dispatch(message);
 }
 
 void Application::ProcessMessages() {
@@ -41,9 +38,14 @@ void Application::ProcessMessages() {
             PostQuitMessage(static_cast<int>(message.wParam));
             return;
         }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
+        Dispatch(message);
     }
+}
+
+void Application::Dispatch(MSG& message) {
+    if (mainForm_ && mainForm_->TranslateShortcut(message)) return;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
 }
 
 void Application::ShowException(const std::exception& error) {

@@ -46,6 +46,8 @@ private:
     Application();
     ~Application();
     void AdoptMainForm(std::unique_ptr<Form> form);
+    // The main window's shortcuts first, then the usual translation.
+    void Dispatch(MSG& message);
 
     std::string title_;
     std::unique_ptr<Form> mainForm_;

@@ -39,6 +39,19 @@ void Form::SetMainMenu(Menu& menu) {
 
 void Form::AddPopupMenu(Menu& menu) { popupMenus_.push_back(&menu); }
 
+void Form::AddShortcut(WORD virtualKey, MenuItem& item) {
+    shortcuts_.push_back({FVIRTKEY, virtualKey, static_cast<WORD>(item.Id())});
+    shortcutTable_.reset(CreateAcceleratorTableA(shortcuts_.data(), static_cast<int>(shortcuts_.size())));
+}
+
+// A modal box disables this window and runs a loop of its own; the check is
+// for the loops that this one lends itself to meanwhile.
+bool Form::TranslateShortcut(MSG& message) {
+    if (!shortcutTable_ || !IsWindowEnabled(Handle()) || GetActiveWindow() != Handle()) return false;
+    if (message.hwnd != Handle() && !IsChild(Handle(), message.hwnd)) return false;
+    return TranslateAcceleratorA(Handle(), shortcutTable_.get(), &message) != 0;
+}
+
 void Form::Show() {
     if (!shown_ && centerOnFirstShow_) {
         RECT r{};
@@ -80,7 +93,8 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
     switch (message) {
         case WM_COMMAND:
-            if (lParam == 0 && HIWORD(wParam) == 0) {
+            // From a menu (0) or a shortcut (1).
+            if (lParam == 0 && HIWORD(wParam) <= 1) {
                 if (MenuItem* item = FindMenuItem(LOWORD(wParam))) {
                     item->Click();
                     return 0;

@@ -35,6 +35,12 @@ public:
     void SetMainMenu(Menu& menu);
     // A popup menu whose commands this form dispatches.
     void AddPopupMenu(Menu& menu);
+    // A key that runs a menu item's command while this window is active and
+    // enabled, wherever its focus is. The item's caption does not change.
+    void AddShortcut(WORD virtualKey, MenuItem& item);
+    // Called by the message loop for every message before it is handled:
+    // true when the message was a shortcut and its command has run.
+    bool TranslateShortcut(MSG& message);
 
     // Shows the window; the first time it is centred if the style says so.
     void Show();
@@ -68,6 +74,8 @@ private:
     UniqueGdiObject font_;
     Menu* mainMenu_ = nullptr;
     std::vector<Menu*> popupMenus_;
+    std::vector<ACCEL> shortcuts_;
+    UniqueAccelerators shortcutTable_;
 };
 
 }  // namespace widgets

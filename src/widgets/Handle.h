@@ -129,6 +129,29 @@ struct DcTraits {
     static void Close(Type d) noexcept { DeleteDC(d); }
 };
 
+struct AcceleratorTraits {
+    using Type = HACCEL;
+    static Type Invalid() noexcept { return nullptr; }
+    static bool IsValid(Type a) noexcept { return a != nullptr; }
+    static void Close(Type a) noexcept { DestroyAcceleratorTable(a); }
+};
+
+// A window the program created and no parent destroys (popups).
+struct WindowTraits {
+    using Type = HWND;
+    static Type Invalid() noexcept { return nullptr; }
+    static bool IsValid(Type w) noexcept { return w != nullptr; }
+    static void Close(Type w) noexcept { DestroyWindow(w); }
+};
+
+// Memory for the clipboard until the clipboard takes it.
+struct GlobalMemoryTraits {
+    using Type = HGLOBAL;
+    static Type Invalid() noexcept { return nullptr; }
+    static bool IsValid(Type m) noexcept { return m != nullptr; }
+    static void Close(Type m) noexcept { GlobalFree(m); }
+};
+
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueMappedView = UniqueHandle<MappedViewTraits>;
@@ -138,5 +161,8 @@ using UniqueImageList = UniqueHandle<ImageListTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueDc = UniqueHandle<DcTraits>;
+using UniqueAccelerators = UniqueHandle<AcceleratorTraits>;
+using UniqueWindow = UniqueHandle<WindowTraits>;
+using UniqueGlobalMemory = UniqueHandle<GlobalMemoryTraits>;
 
 }  // namespace widgets

@@ -1,8 +1,11 @@
 #include "widgets/ListView.h"
 
+#include "widgets/Clipboard.h"
+
 #include <windowsx.h>
 
 #include <atomic>
+#include <numeric>
 
 namespace widgets {
 
@@ -10,6 +13,23 @@ namespace {
 std::atomic<long> liveImages{0};
 // Re-clamps column widths after the user has dragged a column edge.
 const UINT kClampColumns = WM_APP + 17;
+// LVFI_SUBSTRING (newer than the headers): the same as LVFI_PARTIAL.
+const UINT kFindSubstring = 0x0004;
+
+std::wstring Widen(const std::string& text) {
+    int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    return wide;
+}
+
+// The text begins with the start (or is it, when whole), ignoring case.
+bool BeginsWith(const std::string& text, const std::wstring& start, bool whole) {
+    std::wstring wide = Widen(text);
+    if (wide.size() < start.size() || (whole && wide.size() != start.size())) return false;
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wide.c_str(), static_cast<int>(start.size()),
+                          start.c_str(), static_cast<int>(start.size())) == CSTR_EQUAL;
+}
 }  // namespace
 
 ImageList::ImageList()
@@ -264,8 +284,110 @@ void ListView::ClampAllColumns() {
     }
 }
 
-bool ListView::OnNotify(NMHDR* header, LRESULT& /*result*/) {
+std::string ListView::FullText(int row, int column) const {
+    if (row < 0 || row >= RowCount() || column < 0 || column >= ColumnCount()) return {};
+    if (column == fittedColumn_ && !RowData(row).empty()) return RowData(row);
+    return CellText(row, column);
+}
+
+std::string ListView::SelectedRowsText() const {
+    std::vector<int> order(static_cast<size_t>(ColumnCount()));
+    if (!SendMessageA(Handle(), LVM_GETCOLUMNORDERARRAY, order.size(), reinterpret_cast<LPARAM>(order.data())))
+        std::iota(order.begin(), order.end(), 0);
+    std::vector<int> shown;
+    for (int column : order)
+        if (ColumnWidth(column) > 0 && !Column(column).caption.empty()) shown.push_back(column);
+    auto line = [&shown](const std::function<std::string(int column)>& cell) {
+        std::string text;
+        for (size_t i = 0; i < shown.size(); ++i) text += (i > 0 ? "\t" : "") + cell(shown[i]);
+        return text + "\r\n";
+    };
+    std::string rows;
+    for (int row = SelectedRow(); row >= 0;
+         row = static_cast<int>(SendMessageA(Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED)))
+        rows += line([this, row](int column) { return FullText(row, column); });
+    if (rows.empty()) return {};
+    return line([this](int column) { return Column(column).caption; }) + rows;
+}
+
+// Answers the control's search (typed letters, LVM_FINDITEM): rows from
+// start on, on past the end to the first row when the search wraps.
+int ListView::FindRow(const std::wstring& text, int start, UINT flags) const {
+    // Rows carry no parameter to find them by.
+    if ((flags & LVFI_PARAM) || text.empty()) return -1;
+    bool whole = (flags & (LVFI_PARTIAL | kFindSubstring)) == 0;
+    int count = RowCount();
+    if (start < 0) start = 0;
+    for (int i = 0; i < count; ++i) {
+        int row = start + i;
+        if (row >= count) {
+            if (!(flags & LVFI_WRAP)) break;
+            row -= count;
+        }
+        std::vector<std::string> texts = FindTexts ? FindTexts(row) : std::vector<std::string>{CellText(row, 0)};
+        for (const std::string& candidate : texts)
+            if (BeginsWith(candidate, text, whole)) return row;
+    }
+    return -1;
+}
+
+ListView::Cell ListView::CellAt(LPARAM clientPoint) const {
+    LVHITTESTINFO hit{};
+    hit.pt = {GET_X_LPARAM(clientPoint), GET_Y_LPARAM(clientPoint)};
+    SendMessageA(Handle(), LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    if (hit.iItem < 0 || hit.iItem >= RowCount() || hit.iSubItem < 0 || hit.iSubItem >= ColumnCount()) return {};
+    return {hit.iItem, hit.iSubItem};
+}
+
+// A new cell under the pointer: its tip waits until the pointer rests.
+void ListView::PointerMoved(LPARAM clientPoint) {
+    Cell cell = CellAt(clientPoint);
+    if (cell.row == pointerCell_.row && cell.column == pointerCell_.column) return;
+    HideCellTip();
+    pointerCell_ = cell;
+    if (cell.row < 0) return;
+    TRACKMOUSEEVENT track{sizeof track, TME_HOVER | TME_LEAVE, Handle(), HOVER_DEFAULT};
+    TrackMouseEvent(&track);
+}
+
+// A cell is cut when its whole text is wider than the room the control
+// gives a text in its column (the control ends such a text with "...",
+// and the fitted column holds a shortened form of it).
+void ListView::PointerRested(LPARAM clientPoint) {
+    Cell cell = CellAt(clientPoint);
+    if (cell.row < 0 || cell.row != pointerCell_.row || cell.column != pointerCell_.column) return;
+    std::string text = FullText(cell.row, cell.column);
+    if (text.empty() || TextWidth(text) <= TextRoom(cell.column)) return;
+    RECT rect{};
+    rect.top = cell.column;
+    rect.left = LVIR_BOUNDS;
+    if (!SendMessageA(Handle(), LVM_GETSUBITEMRECT, static_cast<WPARAM>(cell.row), reinterpret_cast<LPARAM>(&rect)))
+        return;
+    MapWindowPoints(Handle(), HWND_DESKTOP, reinterpret_cast<POINT*>(&rect), 2);
+    if (!tip_) tip_ = std::make_unique<ToolTip>(Handle());
+    tip_->Show(text, rect);
+}
+
+void ListView::HideCellTip() {
+    if (tip_) tip_->Hide();
+    pointerCell_ = {};
+}
+
+bool ListView::OnNotify(NMHDR* header, LRESULT& result) {
     switch (header->code) {
+        case LVN_ODFINDITEMA: {
+            const auto* find = reinterpret_cast<NMLVFINDITEMA*>(header);
+            bool byText = !(find->lvfi.flags & LVFI_PARAM) && find->lvfi.psz;
+            result = FindRow(byText ? Widen(find->lvfi.psz) : std::wstring(), find->iStart, find->lvfi.flags);
+            return true;
+        }
+        // Wine sends this one to parents that asked for the ANSI forms too.
+        case LVN_ODFINDITEMW: {
+            const auto* find = reinterpret_cast<NMLVFINDITEMW*>(header);
+            bool byText = !(find->lvfi.flags & LVFI_PARAM) && find->lvfi.psz;
+            result = FindRow(byText ? std::wstring(find->lvfi.psz) : std::wstring(), find->iStart, find->lvfi.flags);
+            return true;
+        }
         case LVN_GETDISPINFOA: {
             LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(header)->item;
             if (item.iItem < 0 || item.iItem >= RowCount()) return true;
@@ -355,6 +477,33 @@ LRESULT ListView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case kClampColumns:
             ClampAllColumns();
             return 0;
+        case WM_KEYDOWN:
+            HideCellTip();
+            if (wParam == 'C' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0) {
+                std::string rows = SelectedRowsText();
+                if (!rows.empty()) SetClipboardText(Handle(), rows);
+                return 0;
+            }
+            break;
+        case WM_MOUSEMOVE:
+            PointerMoved(lParam);
+            break;
+        case WM_MOUSEHOVER:
+            PointerRested(lParam);
+            break;
+        // Whatever moves the cells or the pointer away ends a tip; rows that
+        // go take theirs with them.
+        case WM_MOUSELEAVE:
+        case WM_MOUSEWHEEL:
+        case WM_VSCROLL:
+        case WM_HSCROLL:
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case LVM_DELETEITEM:
+        case LVM_DELETEALLITEMS:
+        case LVM_SETITEMCOUNT:
+            HideCellTip();
+            break;
         default:
             break;
     }

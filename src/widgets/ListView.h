@@ -5,9 +5,11 @@
 #pragma once
 
 #include "widgets/Handle.h"
+#include "widgets/ToolTip.h"
 #include "widgets/Window.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,6 +106,21 @@ public:
     // the handler gets the screen position to open it at, the pointer's for
     // the mouse and the focused row's for the keys.
     std::function<void(int x, int y)> OnContextMenu;
+    // The texts a row is found by when letters are typed into the list: the
+    // control searches as it always does (letters typed in quick succession
+    // join, the search starts after the focused row and wraps) and asks the
+    // list, which matches the start of these texts, ignoring case. Unset,
+    // a row is found by its caption.
+    std::function<std::vector<std::string>(int row)> FindTexts;
+
+    // The whole text of a cell: the row's data for the fitted column, the
+    // cell's text for any other.
+    std::string FullText(int row, int column) const;
+    // The selected rows as lines of tab-separated cells, a line of column
+    // captions first: the columns shown, in display order, with their whole
+    // texts. A column without a caption (an icon column) holds no text and
+    // is left out. Empty when no row is selected.
+    std::string SelectedRowsText() const;
 
     bool OnNotify(NMHDR* header, LRESULT& result) override;
 
@@ -125,6 +142,16 @@ private:
     void ClampAllColumns();
     int MeasureTextPadding() const;
     void ContextMenu(LPARAM screenPoint);
+    int FindRow(const std::wstring& text, int start, UINT flags) const;
+    // Cut texts show whole in a tip when the pointer rests on their cell.
+    struct Cell {
+        int row = -1;
+        int column = -1;
+    };
+    Cell CellAt(LPARAM clientPoint) const;
+    void PointerMoved(LPARAM clientPoint);
+    void PointerRested(LPARAM clientPoint);
+    void HideCellTip();
 
     std::vector<ListColumn> columns_;
     std::vector<bool> hidden_;
@@ -137,6 +164,8 @@ private:
     bool countChanged_ = false;
     SIZE lastSize_{-1, -1};
     bool fitting_ = false;
+    std::unique_ptr<ToolTip> tip_;
+    Cell pointerCell_;
 };
 
 }  // namespace widgets

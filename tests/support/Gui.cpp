@@ -192,6 +192,11 @@ void Drag(HWND window, POINT from, POINT to) {
 }
 
 void PressKey(WORD key, bool shift) {
+    if (shift) PressChord({VK_SHIFT, key});
+    else PressChord({key});
+}
+
+void PressChord(const std::vector<WORD>& keys) {
     std::vector<INPUT> input;
     auto add = [&input](WORD vk, bool up) {
         INPUT one{};
@@ -200,11 +205,83 @@ void PressKey(WORD key, bool shift) {
         one.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
         input.push_back(one);
     };
-    if (shift) add(VK_SHIFT, false);
-    add(key, false);
-    add(key, true);
-    if (shift) add(VK_SHIFT, true);
+    for (WORD key : keys) add(key, false);
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key) add(*key, true);
     SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+}
+
+void TypeLetters(const std::string& letters) {
+    std::vector<INPUT> input;
+    for (char letter : letters) {
+        INPUT one{};
+        one.type = INPUT_KEYBOARD;
+        one.ki.wVk = static_cast<WORD>(LOBYTE(VkKeyScanA(letter)));
+        input.push_back(one);
+        one.ki.dwFlags = KEYEVENTF_KEYUP;
+        input.push_back(one);
+    }
+    SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+}
+
+void MovePointer(HWND window, POINT client) {
+    ClientToScreen(window, &client);
+    SetCursorPos(client.x, client.y);
+    // A move of no distance: the window under the pointer hears of it.
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE;
+    SendInput(1, &move, sizeof move);
+}
+
+POINT CellMiddle(HWND list, int row, int column) {
+    SendMessageA(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+    RECT rect{};
+    rect.top = column;
+    rect.left = LVIR_BOUNDS;
+    SendMessageA(list, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect));
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+std::string ClipboardText() {
+    if (!OpenClipboard(nullptr)) return {};
+    std::string text;
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    if (const auto* wide = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr) {
+        int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+        if (size > 0) {
+            text.resize(static_cast<size_t>(size));
+            WideCharToMultiByte(CP_UTF8, 0, wide, -1, &text[0], size, nullptr, nullptr);
+            text.resize(static_cast<size_t>(size - 1));
+        }
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+void EmptyTheClipboard() {
+    if (!OpenClipboard(nullptr)) return;
+    EmptyClipboard();
+    CloseClipboard();
+}
+
+namespace {
+BOOL CALLBACK FindShownTip(HWND window, LPARAM found) {
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (lstrcmpiA(className, TOOLTIPS_CLASSA) != 0 || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+}  // namespace
+
+std::string ShownTip() {
+    HWND tip = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindShownTip, reinterpret_cast<LPARAM>(&tip));
+    if (!tip) return {};
+    char text[2048] = {};
+    SendMessageA(tip, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
 }
 
 // ------------------------------------------------------------ popup menus

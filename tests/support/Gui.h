@@ -50,6 +50,21 @@ void RightClickRow(HWND list, int row);  // real input: the pointer moves there
 void Drag(HWND window, POINT from, POINT to);
 // A key (with Shift when asked) as real keyboard input to the focused window.
 void PressKey(WORD key, bool shift = false);
+// Keys held down in order and let go in reverse ({VK_CONTROL, 'C'}).
+void PressChord(const std::vector<WORD>& keys);
+// Lower-case letters and digits typed as real keyboard input, at once.
+void TypeLetters(const std::string& letters);
+// The pointer moved to a client point of a window as a real mouse move.
+void MovePointer(HWND window, POINT client);
+// The middle of a list view's cell (the row scrolled into view first).
+POINT CellMiddle(HWND list, int row, int column);
+
+// The clipboard's Unicode text as UTF-8; empty when it holds none.
+std::string ClipboardText();
+void EmptyTheClipboard();
+// The text of the tip window of this thread that shows at present, or
+// empty when none does.
+std::string ShownTip();
 
 // Runs the action and, while a popup menu of this thread is open, reads the
 // menu's screen rectangle and closes it. Also tells whether the window's

@@ -499,6 +499,169 @@ TEST_F(MainWindow, AnErrorInAHandlerIsReportedAndTheWindowGoesOn) {
     EXPECT_GT(RowCount(Processes()), 150);
 }
 
+// ------------------------------------------------ keys, clipboard, tips
+
+TEST_F(MainWindow, F5DeleteAndEnterDoWhatTheirMenuCommandsDo) {
+    auto gone = StartOwnChild();
+    auto ended = StartOwnChild();
+    auto sameFile = StartOwnChild();
+    auto target = StartOwnChild("SwitchTarget");
+    HWND window = WaitForWindow(target->Id(), "SwitchTarget");
+    ASSERT_NE(window, nullptr);
+    ShowWindow(window, SW_MINIMIZE);
+    Start();
+    HWND list = Processes();
+
+    // F5: a process that has ended leaves the list at the refresh.
+    DWORD goneId = gone->Id();
+    ASSERT_GE(RowOf(goneId), 0);
+    gone.reset();
+    SetFocus(list);
+    PressKey(VK_F5);
+    EXPECT_TRUE(PumpUntil([&] { return RowOf(goneId) == -1; }, 5000)) << "F5 did not refresh";
+
+    // Delete: the terminate question for the focused row, then only its
+    // process ends (another of the same file runs on).
+    ClickRow(list, RowOf(ended->Id()));
+    answer = DialogResult::Yes;
+    PressKey(VK_DELETE);
+    ASSERT_TRUE(PumpUntil([&] { return !dialogs.empty(); }, 5000)) << "Delete asked nothing";
+    EXPECT_EQ(dialogs[0].text,
+              "Do you want to terminate WindowChild.exe?\r\nPossible the system become instable or out of control.");
+    EXPECT_EQ(dialogs[0].buttons, DialogButtons::YesNo);
+    EXPECT_EQ(ended->WaitExit(5000), 0u);
+    EXPECT_EQ(RowOf(ended->Id()), -1);
+    EXPECT_TRUE(sameFile->Running());
+    EXPECT_GE(RowOf(sameFile->Id()), 0);
+
+    // Enter: as a double click, the row's window comes to the front.
+    ClickRow(list, RowOf(target->Id()));
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(PumpUntil([&] { return !IsIconic(window) && GetForegroundWindow() == window; }, 5000));
+    EXPECT_EQ(dialogs.size(), 1u);
+}
+
+TEST_F(MainWindow, CtrlCCopiesTheShownColumnsOfTheSelectedRowWithItsWholePath) {
+    Start();
+    std::vector<PopulatedWorld::Process> previews = PopulatedWorld::Current()->RunningFrom("Förhandsgranskaren.exe");
+    ASSERT_FALSE(previews.empty());
+    const PopulatedWorld::Process& preview = previews[0];
+    Choose({"&Items", "&Company"});
+    Choose({"&Items", "P&rocess ID"});
+    int row = RowOf(preview.id);
+    ASSERT_GE(row, 0);
+    ClickRow(Processes(), row);
+    ASSERT_NE(CellText(Processes(), row, kPathColumn).find("...\\"), std::string::npos) << "the path shows whole";
+
+    EmptyTheClipboard();
+    PressChord({VK_CONTROL, 'C'});
+    EXPECT_TRUE(PumpUntil([] { return !ClipboardText().empty(); }, 5000)) << "nothing was copied";
+    const std::string description = CellText(Processes(), row, 3);
+    EXPECT_EQ(ClipboardText(), "Process\tDescription\tPath and filename\tProcess ID\r\n"
+                               "Förhandsgranskaren.exe\t" + description + "\t" + preview.path + "\t" +
+                                   ProcessIdText(preview.id) + "\r\n");
+
+    // The module list copies its own columns (it has no Process ID).
+    SetFocus(Modules());
+    PressKey(VK_HOME);
+    ASSERT_TRUE(PumpUntil([this] { return SelectedRow(Modules()) == 0; }, 5000));
+    EmptyTheClipboard();
+    PressChord({VK_CONTROL, 'C'});
+    EXPECT_TRUE(PumpUntil([] { return !ClipboardText().empty(); }, 5000));
+    EXPECT_EQ(ClipboardText(), "Module\tDescription\tPath and filename\r\n"
+                               "Förhandsgranskaren.exe\t" + description + "\t" + preview.path + "\r\n");
+    EXPECT_EQ(dialogs.size(), 0u);
+}
+
+TEST_F(MainWindow, TypedLettersFindTheNextRowByItsProcessTextOrFileName) {
+    Start();
+    HWND list = Processes();
+    auto sortedRows = [this](const std::string& pathEnd) {
+        std::vector<int> rows;
+        for (const PopulatedWorld::Process& process : PopulatedWorld::Current()->RunningFrom(pathEnd))
+            rows.push_back(RowOf(process.id));
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    // The collector has no version resource: its Process text is empty,
+    // its file name finds it.
+    std::vector<int> collectors = sortedRows("\\telemetry collector.exe");
+    ASSERT_GE(collectors.size(), 2u);
+    ASSERT_GT(collectors[0], 0);
+    ASSERT_EQ(CellText(list, collectors[0], 1), "");
+    ClickRow(list, 0);
+    const int modules = RowCount(Modules());
+    const std::string firstModule = CellText(Modules(), 0, kPathColumn);
+
+    TypeLetters("tele");
+    EXPECT_TRUE(PumpUntil([&] { return FocusedRow(list) == collectors[0]; }, 5000)) << FocusedRow(list);
+    EXPECT_EQ(SelectedRow(list), collectors[0]);
+    std::vector<int> visible = VisibleRows(list);
+    EXPECT_NE(std::find(visible.begin(), visible.end(), collectors[0]), visible.end()) << "not scrolled to";
+
+    // After a pause a new search starts after the focused row ...
+    Pump(1500);
+    TypeLetters("tele");
+    EXPECT_TRUE(PumpUntil([&] { return FocusedRow(list) == collectors[1]; }, 5000)) << FocusedRow(list);
+    // ... and wraps; a Process text finds its row as well.
+    Pump(1500);
+    int ledger = -1;
+    for (int i = 1; i <= RowCount(list) && ledger < 0; ++i) {
+        int candidate = (collectors[1] + i) % RowCount(list);
+        if (CellText(list, candidate, 1) == "Nordlys Ledger") ledger = candidate;
+    }
+    ASSERT_GE(ledger, 0);
+    TypeLetters("nord");
+    EXPECT_TRUE(PumpUntil([&] { return FocusedRow(list) == ledger; }, 5000)) << FocusedRow(list);
+    // Moving by letters, as by arrow keys, leaves the module list alone.
+    EXPECT_EQ(RowCount(Modules()), modules);
+    EXPECT_EQ(CellText(Modules(), 0, kPathColumn), firstModule);
+
+    // In the module list, by a module's file name.
+    ClickRow(list, RowOf(PopulatedWorld::Current()->ManyModules().id));
+    SetFocus(Modules());
+    TypeLetters("wsock32");
+    EXPECT_TRUE(PumpUntil([this] {
+        std::string path = CellText(Modules(), FocusedRow(Modules()), kPathColumn);
+        return path.size() > 12 && lstrcmpiA(path.substr(path.size() - 12).c_str(), "\\wsock32.dll") == 0;
+    }, 5000)) << CellText(Modules(), FocusedRow(Modules()), kPathColumn);
+    visible = VisibleRows(Modules());
+    EXPECT_NE(std::find(visible.begin(), visible.end(), FocusedRow(Modules())), visible.end());
+}
+
+TEST_F(MainWindow, RestingOnACutCellShowsItsWholeTextInATip) {
+    Start();
+    HWND list = Processes();
+    std::vector<PopulatedWorld::Process> helpers = PopulatedWorld::Current()->RunningFrom("\\tray helper.exe");
+    ASSERT_FALSE(helpers.empty());
+    int row = RowOf(helpers[0].id);
+    ASSERT_GE(row, 0);
+    ASSERT_NE(CellText(list, row, kPathColumn).find("...\\"), std::string::npos);
+
+    MovePointer(list, CellMiddle(list, row, kPathColumn));
+    EXPECT_TRUE(PumpUntil([&] { return ShownTip() == helpers[0].path; }, 5000)) << "tip: '" << ShownTip() << "'";
+
+    // A whole text has no tip: moving there ends the tip, resting brings none.
+    const int company = 2;
+    ASSERT_EQ(CellText(list, row, company), "Quillmar Test");
+    MovePointer(list, CellMiddle(list, row, company));
+    EXPECT_TRUE(PumpUntil([] { return ShownTip().empty(); }, 5000));
+    Pump(1500);
+    EXPECT_EQ(ShownTip(), "");
+
+    // Narrowed by its edge, the column cuts the text (the control draws
+    // "..."), and the tip shows it whole.
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    RECT edge{};
+    SendMessageA(header, HDM_GETITEMRECT, company, reinterpret_cast<LPARAM>(&edge));
+    int y = (edge.top + edge.bottom) / 2;
+    Drag(header, {edge.right - 1, y}, {edge.left + 40, y});
+    ASSERT_LT(ColumnWidth(list, company), StringWidth(list, "Quillmar Test"));
+    MovePointer(list, CellMiddle(list, row, 1));
+    MovePointer(list, CellMiddle(list, row, company));
+    EXPECT_TRUE(PumpUntil([] { return ShownTip() == "Quillmar Test"; }, 5000)) << "tip: '" << ShownTip() << "'";
+}
+
 // Run by hand only, for the README's screenshot (see there): lays the window
 // out in the world with a few columns chosen, the module-heavy process
 // clicked, and holds it on top for OVRELLE_HOLD_SECONDS (default 20).
