@@ -50,8 +50,6 @@ int main(int argc, char** argv) {
         layout.push_back(TimeMilliseconds([&] { controller->ApplyColumnLayout(); }));
         TStringList paths;
         enumeration.push_back(TimeMilliseconds([&] { ListProcesses(paths, true); }));
-        form.lsvProcesses.Clear();
-        form.ProcessIconList.Clear();
         fill.push_back(TimeMilliseconds([&] { controller->FillList(form.lsvProcesses, form.ProcessIconList, paths, false); }));
     }
     std::printf("rows %d count\n", form.lsvProcesses.RowCount());

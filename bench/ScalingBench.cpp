@@ -94,8 +94,6 @@ int main(int argc, char** argv) {
         for (int run = 0; run < runs; ++run) {
             paths.clear();
             sample.enumeration.push_back(TimeMilliseconds([&] { ListProcesses(paths, true); }));
-            form.lsvProcesses.Clear();
-            form.ProcessIconList.Clear();
             sample.fill.push_back(TimeMilliseconds(
                 [&] { controller->FillList(form.lsvProcesses, form.ProcessIconList, paths, false); }));
             application.ProcessMessages();

@@ -23,11 +23,20 @@ std::string ExtractFileExt(const std::string& fileName) {
     return fileName.substr(dot);
 }
 
+// The shell chooses an extension's icon without regard to case.
+std::string ExtensionImageKey(const std::string& extension) {
+    std::string key = "*" + extension;
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
+
 }  // namespace
 
 TFileInfoItem::TFileInfoItem(const std::string& fileName, bool iconByExtension, const std::string& pidText)
     : FileName(fileName),
       Icon(iconByExtension ? IconOfExtension(ExtractFileExt(fileName)) : IconOfFile(fileName)),
+      ImageKey(iconByExtension ? ExtensionImageKey(ExtractFileExt(fileName)) : fileName),
       PidText(pidText) {
     if (!HasVersionResource(FileName)) return;
     // A resource the reader rejects, or one that stops being readable after

@@ -23,6 +23,10 @@ public:
     // May hold no icon: null, or 1 for a file that is not an executable,
     // library or icon file. Neither is usable (bool(Icon) is false).
     widgets::UniqueIcon Icon;
+    // Names what the icon shows, the same for items whose icons look alike:
+    // the file name for a file's own icon, "*" and the lower-case extension
+    // for the shell's icon of an extension.
+    std::string ImageKey;
     std::string Product;
     std::string Company;
     std::string Description;

@@ -25,9 +25,13 @@ int ImageList::AddIcon(HICON icon) {
     return index;
 }
 
-void ImageList::Clear() {
-    liveImages -= Count();
-    ImageList_RemoveAll(list_.get());
+int ImageList::SharedImage(const std::string& key, HICON icon) {
+    auto found = shared_.find(key);
+    if (found != shared_.end()) return found->second;
+    // An icon that cannot be added is not tried again either.
+    int index = AddIcon(icon);
+    shared_.emplace(key, index);
+    return index;
 }
 
 int ImageList::Count() const { return list_ ? ImageList_GetImageCount(list_.get()) : 0; }
@@ -90,6 +94,7 @@ void ListView::SetFittedColumn(int index, TextFitter fit) {
     fittedColumn_ = fit_ ? index : -1;
     textPadding_ = fit_ ? MeasureTextPadding() : 0;
     for (Row& row : rows_) row.fittedRoom = -1;
+    fittedTexts_.clear();
 }
 
 // The control's own sizing tells its padding: the width it gives a column
@@ -125,10 +130,33 @@ void ListView::SetSmallImages(ImageList& images) {
 
 // The list holds no texts of its own (owner data): it asks for them when it
 // draws, so filling a list costs no message per cell.
-int ListView::AddRow() {
-    rows_.emplace_back();
+void ListView::ReplaceRows(int count) {
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    SendMessageA(Handle(), LVM_SETSELECTIONMARK, 0, -1);
+    // An emptied list loses its scroll bar and a full one gets it back, and
+    // each time the list fits its self-fitting column (WM_SIZE); in place,
+    // a bar that stays leaves that to be done here.
+    bool scrolled = ScrollBarShown();
+    SetRowCount(count);
+    if (scrolled) FitAutoColumn();
+    if (SendMessageA(Handle(), LVM_GETTOPINDEX, 0, 0) > 0) SendMessageA(Handle(), LVM_ENSUREVISIBLE, 0, FALSE);
+}
+
+void ListView::SetRowCount(int count) {
+    if (count < 0) count = 0;
+    rows_.resize(static_cast<size_t>(count));
     SyncCount();
-    return RowCount() - 1;
+}
+
+void ListView::SetRow(int row, int image, std::vector<std::string> subItems, std::string data) {
+    Row& r = rows_[static_cast<size_t>(row)];
+    r.subItems = std::move(subItems);
+    r.image = image;
+    r.data = std::move(data);
+    r.fittedRoom = -1;
+    RedrawRow(row);
 }
 
 void ListView::DeleteRow(int row) {
@@ -136,66 +164,47 @@ void ListView::DeleteRow(int row) {
     rows_.erase(rows_.begin() + row);
     // Moves the selection and focus of the rows behind it up by one.
     SendMessageA(Handle(), LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
-    if (static_cast<int>(SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0)) != RowCount()) SyncCount();
+    controlCount_ = static_cast<int>(SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0));
+    SyncCount();
     InvalidateRect(Handle(), nullptr, TRUE);
 }
 
-void ListView::Clear() {
-    rows_.clear();
-    SendMessageA(Handle(), LVM_DELETEALLITEMS, 0, 0);
-    SyncCount();
-}
-
 void ListView::SyncCount() {
-    if (updateDepth_ > 0) {
-        countChanged_ = true;
-        return;
-    }
-    SendMessageA(Handle(), LVM_SETITEMCOUNT, static_cast<WPARAM>(RowCount()), LVSICF_NOSCROLL);
+    if (RowCount() == controlCount_) return;
+    controlCount_ = RowCount();
+    SendMessageA(Handle(), LVM_SETITEMCOUNT, static_cast<WPARAM>(controlCount_), LVSICF_NOSCROLL);
 }
 
 void ListView::RedrawRow(int row) {
     if (updateDepth_ == 0) SendMessageA(Handle(), LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
 }
 
-void ListView::SetCaption(int row, const std::string& text) {
-    rows_[static_cast<size_t>(row)].caption = text;
-    RedrawRow(row);
-}
-
-void ListView::SetImageIndex(int row, int image) {
-    rows_[static_cast<size_t>(row)].image = image;
-    RedrawRow(row);
-}
-
-void ListView::AddSubItem(int row, const std::string& text) {
-    rows_[static_cast<size_t>(row)].subItems.push_back(text);
-    RedrawRow(row);
-}
-
-void ListView::SetSubItem(int row, int subItem, const std::string& text) {
-    auto& subItems = rows_[static_cast<size_t>(row)].subItems;
-    if (subItem < 0) return;
-    if (static_cast<size_t>(subItem) >= subItems.size()) subItems.resize(static_cast<size_t>(subItem) + 1);
-    subItems[static_cast<size_t>(subItem)] = text;
-    if (subItem + 1 == fittedColumn_) rows_[static_cast<size_t>(row)].fittedRoom = TextRoom(fittedColumn_);
-    RedrawRow(row);
-}
+bool ListView::ScrollBarShown() const { return (GetWindowLongPtrA(Handle(), GWL_STYLE) & WS_VSCROLL) != 0; }
 
 const std::string& ListView::CellText(int row, int column) const {
     static const std::string empty;
+    if (column == 0) return empty;
     Row& r = rows_[static_cast<size_t>(row)];
-    if (column == 0) return r.caption;
     size_t k = static_cast<size_t>(column - 1);
     if (k >= r.subItems.size()) return empty;
     if (column == fittedColumn_ && fit_ && !r.data.empty()) {
         int room = TextRoom(column);
         if (r.fittedRoom != room) {
-            r.subItems[k] = fit_(r.data, room);
+            r.subItems[k] = FittedText(r.data, room);
             r.fittedRoom = room;
         }
     }
     return r.subItems[k];
+}
+
+const std::string& ListView::FittedText(const std::string& data, int room) const {
+    if (room != fittedTextsRoom_) {
+        fittedTexts_.clear();
+        fittedTextsRoom_ = room;
+    }
+    auto found = fittedTexts_.find(data);
+    if (found == fittedTexts_.end()) found = fittedTexts_.emplace(data, fit_(data, room)).first;
+    return found->second;
 }
 
 std::string ListView::SubItem(int row, int subItem) const {
@@ -238,10 +247,6 @@ void ListView::BeginUpdate() { ++updateDepth_; }
 
 void ListView::EndUpdate() {
     if (updateDepth_ == 0 || --updateDepth_ > 0) return;
-    if (countChanged_) {
-        countChanged_ = false;
-        SyncCount();
-    }
     InvalidateRect(Handle(), nullptr, TRUE);
 }
 
@@ -331,6 +336,7 @@ LRESULT ListView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SETFONT: {
             LRESULT result = DefaultHandling(message, wParam, lParam);
             if (fittedColumn_ >= 0) textPadding_ = MeasureTextPadding();
+            fittedTexts_.clear();
             return result;
         }
         case WM_SIZE: {
