@@ -75,8 +75,16 @@ TFileInfoItem& LookupFileInfo(const std::string& fileName, const std::string& pi
     return cache.Add(std::make_unique<TFileInfoItem>(fileName, iconByExtension, pidText));
 }
 
+// What ExtractIconA does, asked of user32 directly: the shell library, which
+// costs a megabyte of resident memory, is loaded only when a module list or
+// a link needs it.
 widgets::UniqueIcon IconOfFile(const std::string& fileName) {
-    return widgets::UniqueIcon(ExtractIconA(nullptr, fileName.c_str(), 0));
+    HICON icon = nullptr;
+    UINT found = PrivateExtractIconsA(fileName.c_str(), 0, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                      &icon, nullptr, 1, LR_DEFAULTCOLOR);
+    // No such file, or one that is no executable, library or icon file.
+    if (found == 0xFFFFFFFF) return widgets::UniqueIcon(reinterpret_cast<HICON>(1));
+    return widgets::UniqueIcon(found > 0 ? icon : nullptr);
 }
 
 widgets::UniqueIcon IconOfExtension(const std::string& extension) {
