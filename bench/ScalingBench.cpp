@@ -3,9 +3,11 @@
 // an icon and a version resource, as real programs do. At each size the
 // floor (a bare snapshot walk, and each process opened and its path read)
 // is measured in the same runs, interleaved with the refreshes, and the
-// ratio printed; then the cost of one more row from 25 to 100 and from 100
-// to 200 processes, and their ratio (1 for a refresh whose cost per row is
-// flat). Output lines: name value unit; medians, and the least of the runs.
+// ratio printed, and the time the list then takes to draw the rows in view;
+// then the cost of one more row from 25 to 100 and from 100 to 200
+// processes, and their ratio (1 for a refresh whose cost per row is flat),
+// beside the same ratio of the floor. Output lines: name value unit;
+// medians, and the least of the runs.
 // Usage: ScalingBench [runs per size] [sizes...]
 #include "bench/BenchSupport.h"
 #include "controllers/ControllerMain.h"
@@ -34,11 +36,11 @@ struct Sample {
     int children = 0;
     int rows = 0;
     double enumerations = 0;
-    std::vector<double> refresh, floor, enumeration, fill;
+    std::vector<double> refresh, floor, paint, enumeration, fill;
 };
 
-double SlopeOfRows(const Sample& low, const Sample& high) {
-    return (Median(high.refresh) - Median(low.refresh)) / std::max(1, high.rows - low.rows);
+double SlopeOfRows(const std::vector<double> Sample::*series, const Sample& low, const Sample& high) {
+    return (Median(high.*series) - Median(low.*series)) / std::max(1, high.rows - low.rows);
 }
 
 }  // namespace
@@ -83,7 +85,8 @@ int main(int argc, char** argv) {
         unsigned long enumerationsBefore = ProcessEnumerationCount();
         for (int run = 0; run < runs; ++run) {
             sample.refresh.push_back(TimeMilliseconds([&] { controller->RefreshList(); }));
-            application.ProcessMessages();
+            // The list draws the rows in view after the refresh.
+            sample.paint.push_back(TimeMilliseconds([&] { application.ProcessMessages(); }));
             sample.floor.push_back(TimeMilliseconds([] { bench::ProcessListFloor(); }));
         }
         sample.enumerations = double(ProcessEnumerationCount() - enumerationsBefore) / runs;
@@ -110,7 +113,9 @@ int main(int argc, char** argv) {
         std::printf("floor_%d %.2f ms\n", n, Median(s.floor));
         std::printf("floor_min_%d %.2f ms\n", n, Min(s.floor));
         std::printf("refresh_to_floor_%d %.2f ratio\n", n, Median(s.refresh) / std::max(0.01, Median(s.floor)));
+        std::printf("refresh_to_floor_paired_%d %.2f ratio\n", n, bench::PairedRatio(s.refresh, s.floor));
         std::printf("refresh_per_row_%d %.3f ms\n", n, s.rows ? Median(s.refresh) / s.rows : 0.0);
+        std::printf("paint_after_refresh_%d %.2f ms\n", n, Median(s.paint));
         std::printf("process_enumeration_%d %.2f ms\n", n, Median(s.enumeration));
         std::printf("fill_list_%d %.2f ms\n", n, Median(s.fill));
         std::printf("enumerations_per_refresh_%d %.2f count\n", n, s.enumerations);
@@ -118,11 +123,14 @@ int main(int argc, char** argv) {
     }
     if (samples.size() >= 3) {
         const Sample &low = samples.front(), &mid = samples[samples.size() / 2], &high = samples.back();
-        double lower = SlopeOfRows(low, mid), upper = SlopeOfRows(mid, high);
+        double lower = SlopeOfRows(&Sample::refresh, low, mid), upper = SlopeOfRows(&Sample::refresh, mid, high);
         std::printf("row_cost_%d_to_%d %.3f ms\n", low.children, mid.children, lower);
         std::printf("row_cost_%d_to_%d %.3f ms\n", mid.children, high.children, upper);
         // About 1 when every row costs the same, well above 1 when rows cost more as they grow.
         std::printf("row_cost_ratio %.2f ratio\n", lower > 0 ? upper / lower : 0.0);
+        // The same of the floor: what the system's own calls do as the processes grow.
+        double floorLower = SlopeOfRows(&Sample::floor, low, mid), floorUpper = SlopeOfRows(&Sample::floor, mid, high);
+        std::printf("floor_row_cost_ratio %.2f ratio\n", floorLower > 0 ? floorUpper / floorLower : 0.0);
     }
     std::printf("children_started %zu count\n", children.size());
 

@@ -77,8 +77,11 @@ int ListView::ColumnWidth(int index) const {
 
 void ListView::SetColumnWidth(int index, int width) {
     if (index < 0 || index >= ColumnCount()) return;
-    SendMessageA(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(index),
-                 MAKELPARAM(Clamp(index, width), 0));
+    // A width set costs the header's notifications and a repaint, also when
+    // it stays as it was.
+    int clamped = Clamp(index, width);
+    if (clamped == ColumnWidth(index)) return;
+    SendMessageA(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(index), MAKELPARAM(clamped, 0));
 }
 
 void ListView::SetColumnHidden(int index, bool hidden) {
@@ -131,9 +134,13 @@ void ListView::SetSmallImages(ImageList& images) {
 // The list holds no texts of its own (owner data): it asks for them when it
 // draws, so filling a list costs no message per cell.
 void ListView::ReplaceRows(int count) {
-    LVITEMA item{};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    // Only the rows that have them: clearing a state on every row visits each.
+    for (int row : {SelectedRow(), FocusedRow()}) {
+        if (row < 0) continue;
+        LVITEMA item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    }
     SendMessageA(Handle(), LVM_SETSELECTIONMARK, 0, -1);
     // An emptied list loses its scroll bar and a full one gets it back, and
     // each time the list fits its self-fitting column (WM_SIZE); in place,
@@ -141,7 +148,12 @@ void ListView::ReplaceRows(int count) {
     bool scrolled = ScrollBarShown();
     SetRowCount(count);
     if (scrolled) FitAutoColumn();
-    if (SendMessageA(Handle(), LVM_GETTOPINDEX, 0, 0) > 0) SendMessageA(Handle(), LVM_ENSUREVISIBLE, 0, FALSE);
+    // Back to the first row, the horizontal position kept.
+    int top = static_cast<int>(SendMessageA(Handle(), LVM_GETTOPINDEX, 0, 0));
+    RECT first{};
+    first.left = LVIR_BOUNDS;
+    if (top > 0 && SendMessageA(Handle(), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first)))
+        SendMessageA(Handle(), LVM_SCROLL, 0, -top * (first.bottom - first.top));
 }
 
 void ListView::SetRowCount(int count) {
