@@ -30,28 +30,28 @@ struct Peer {
     double startupMb = 0, endMb = 0, cpuBefore = 0, cpuAfter = 0;
 };
 
+struct ListSearch {
+    int columns;
+    HWND found;
+};
+
+BOOL CALLBACK MatchList(HWND child, LPARAM param) {
+    auto* search = reinterpret_cast<ListSearch*>(param);
+    char className[32] = {};
+    GetClassNameA(child, className, sizeof className);
+    HWND header = reinterpret_cast<HWND>(SendMessageA(child, LVM_GETHEADER, 0, 0));
+    if (std::string(className) != WC_LISTVIEWA || SendMessageA(header, HDM_GETITEMCOUNT, 0, 0) != search->columns)
+        return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
 // Ovrelle's list view with this many columns (the process list has seven,
 // the module list six), or null.
 HWND OvrelleList(int columns) {
-    struct Search {
-        int columns;
-        HWND found;
-    } search{columns, nullptr};
+    ListSearch search{columns, nullptr};
     HWND window = FindWindowA(ApplicationWindowClassName, "Ovrelle");
-    if (!window) return nullptr;
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM param) -> BOOL {
-            auto* search = reinterpret_cast<Search*>(param);
-            char className[32] = {};
-            GetClassNameA(child, className, sizeof className);
-            HWND header = reinterpret_cast<HWND>(SendMessageA(child, LVM_GETHEADER, 0, 0));
-            if (std::string(className) != WC_LISTVIEWA || SendMessageA(header, HDM_GETITEMCOUNT, 0, 0) != search->columns)
-                return TRUE;
-            search->found = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    if (window) EnumChildWindows(window, MatchList, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -239,7 +239,13 @@ void TCMain::ApplyColumnLayout() {
     form.lsvProcesses.SetColumnHidden(kPathColumn, !settings.Items[kPathColumn].Visible);
     int pathWidth = 0;
     if (settings.Items[kPathColumn].Visible) {
-        pathWidth = form.lsvProcesses.ClientWidth() - sum - GetSystemMetrics(SM_CXVSCROLL);
+        // Room for a scroll bar beside the columns, counted from the width
+        // the list has without one: a bar it shows now may go with the new
+        // rows, and one that comes takes its room from the path column when
+        // the list fits it (a width changed costs the control milliseconds).
+        int client = form.lsvProcesses.ClientWidth();
+        if (form.lsvProcesses.VerticalScrollBarShown()) client += GetSystemMetrics(SM_CXVSCROLL);
+        pathWidth = client - sum - GetSystemMetrics(SM_CXVSCROLL);
         if (pathWidth < 0) pathWidth = 0;
     }
     form.lsvProcesses.SetColumnWidth(kPathColumn, pathWidth);

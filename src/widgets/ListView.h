@@ -77,9 +77,10 @@ public:
     int RowCount() const { return static_cast<int>(rows_.size()); }
     // Replaces every row by count new, empty ones, showing what emptying the
     // list and filling it again would show: nothing selected or focused, the
-    // first rows in view, the self-fitting column fitted as the scroll bar
-    // left it. The rows are rewritten in place, so the control hears of the
-    // count only when it changed (telling it costs as much when it did not).
+    // first rows in view. The rows are rewritten in place, so the control
+    // hears of the count only when it changed (telling it costs as much when
+    // it did not), and the scroll bar comes or goes only when the new count
+    // needs it to.
     void ReplaceRows(int count);
     // Keeps the first count rows; new rows are empty.
     void SetRowCount(int count);
@@ -98,6 +99,7 @@ public:
     void SelectRow(int row);   // -1 selects nothing
     void FocusRow(int row);
 
+    bool VerticalScrollBarShown() const;
     // Gives the self-fitting column the client width that the other
     // columns leave (the list does this itself whenever it changes size).
     void FitAutoColumn();
@@ -130,13 +132,13 @@ private:
     int Clamp(int index, int width) const;
     void SyncCount();
     void RedrawRow(int row);
-    bool ScrollBarShown() const;
     const std::string& CellText(int row, int column) const;
     const std::string& FittedText(const std::string& data, int room) const;
     void ClampAllColumns();
     int MeasureTextPadding() const;
     void ContextMenu(LPARAM screenPoint);
 
+    HWND header_ = nullptr;
     std::vector<ListColumn> columns_;
     std::vector<bool> hidden_;
     // Fitted texts are brought up to date when they are read.

@@ -139,6 +139,12 @@ TEST(TFileInfoItem, ModuleRowTakesTheIconOfTheExtension) {
     {
         TFileInfoItem noExtension("C:\\windows\\system32\\no-extension", true, "");
         ExpectNoStrings(noExtension);
+        // Lists show one image per extension, whatever its letter case, and
+        // one per file for a file's own icon.
+        EXPECT_EQ(TFileInfoItem("C:\\windows\\system32\\USER32.DLL", true, "").ImageKey,
+                  TFileInfoItem(kernel32, true, "").ImageKey);
+        EXPECT_NE(TFileInfoItem(kernel32, false, "").ImageKey, TFileInfoItem(kernel32, true, "").ImageKey);
+        EXPECT_NE(noExtension.ImageKey, TFileInfoItem(kernel32, true, "").ImageKey);
     }
     EXPECT_EQ(widgets::UniqueIcon::Live(), iconsBefore);
 }
