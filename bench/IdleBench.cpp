@@ -30,29 +30,17 @@ struct Peer {
     double startupMb = 0, endMb = 0, cpuBefore = 0, cpuAfter = 0;
 };
 
-struct ListSearch {
-    int columns;
-    HWND found;
-};
-
-BOOL CALLBACK MatchList(HWND child, LPARAM param) {
-    auto* search = reinterpret_cast<ListSearch*>(param);
-    char className[32] = {};
-    GetClassNameA(child, className, sizeof className);
-    HWND header = reinterpret_cast<HWND>(SendMessageA(child, LVM_GETHEADER, 0, 0));
-    if (std::string(className) != WC_LISTVIEWA || SendMessageA(header, HDM_GETITEMCOUNT, 0, 0) != search->columns)
-        return TRUE;
-    search->found = child;
-    return FALSE;
-}
-
 // Ovrelle's list view with this many columns (the process list has seven,
 // the module list six), or null.
 HWND OvrelleList(int columns) {
-    ListSearch search{columns, nullptr};
     HWND window = FindWindowA(ApplicationWindowClassName, "Ovrelle");
-    if (window) EnumChildWindows(window, MatchList, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    if (!window) return nullptr;
+    for (HWND list = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr); list;
+         list = FindWindowExA(window, list, WC_LISTVIEWA, nullptr)) {
+        HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+        if (SendMessageA(header, HDM_GETITEMCOUNT, 0, 0) == columns) return list;
+    }
+    return nullptr;
 }
 
 // Clicks the first row of Ovrelle's process list, as a person does to see
