@@ -60,7 +60,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const int edges[5] = {120, 260, 380, 480, -1};
     SendMessageA(statusBar, SB_SETPARTS, 5, reinterpret_cast<LPARAM>(edges));
     const char* const texts[4] = {"User: user", "Computer: COMPUTER", "Memory used: 50%", "Process count: 57"};
-    for (int i = 0; i < 4; ++i) SendMessageA(statusBar, SB_SETTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(texts[i]));
+    for (int i = 0; i < 4; ++i)
+        SendMessageA(statusBar, SB_SETTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(texts[i]));
     ShowUptime();
     ShowWindow(window, SW_SHOW);
     SetTimer(window, kTick, 1000, nullptr);

@@ -569,7 +569,8 @@ bool EndsWithIgnoringCase(std::string text, std::string end) {
     if (text.size() < end.size()) return false;
     text = text.substr(text.size() - end.size());
     for (std::string* s : {&text, &end})
-        std::transform(s->begin(), s->end(), s->begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        std::transform(s->begin(), s->end(), s->begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text == end;
 }
 
@@ -592,7 +593,8 @@ TEST_F(MainWindow, RowsOfOneIconShareOneImageAndRefreshesAddNone) {
     ASSERT_GT(browsers.size(), 2u);
     const int browserImage = ImageOfRow(Processes(), RowOf(browsers[0].id));
     ASSERT_GE(browserImage, 0);
-    for (const PopulatedWorld::Process& browser : browsers) EXPECT_EQ(ImageOfRow(Processes(), RowOf(browser.id)), browserImage);
+    for (const PopulatedWorld::Process& browser : browsers)
+        EXPECT_EQ(ImageOfRow(Processes(), RowOf(browser.id)), browserImage);
     // Another file has an image of its own, although both are programs.
     std::vector<PopulatedWorld::Process> ledger = PopulatedWorld::Current()->RunningFrom("\\Ledger.exe");
     ASSERT_FALSE(ledger.empty());
@@ -620,7 +622,8 @@ TEST_F(MainWindow, RowsOfOneIconShareOneImageAndRefreshesAddNone) {
     EXPECT_NE(ImageOfRow(Modules(), 0), dllImage);
 
     // Refreshed and clicked again, the lists show the same images and add none.
-    const int processCount = ImageList_GetImageCount(processImages), moduleCount = ImageList_GetImageCount(moduleImages);
+    const int processCount = ImageList_GetImageCount(processImages);
+    const int moduleCount = ImageList_GetImageCount(moduleImages);
     const std::set<int> shownModules = distinctImages(Modules());
     Refresh();
     ClickRow(Processes(), browserRow);
