@@ -33,6 +33,15 @@ inline double Median(std::vector<double> values) {
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+// The median of the runs' ratios, each run's work over the floor measured
+// right beside it: on a busy machine the pairs share its moment's load.
+inline double PairedRatio(const std::vector<double>& work, const std::vector<double>& floor) {
+    std::vector<double> ratios;
+    for (size_t i = 0; i < work.size() && i < floor.size(); ++i)
+        if (floor[i] > 0) ratios.push_back(work[i] / floor[i]);
+    return Median(ratios);
+}
+
 inline double Min(const std::vector<double>& values) {
     return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
 }

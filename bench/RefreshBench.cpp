@@ -50,8 +50,6 @@ int main(int argc, char** argv) {
         layout.push_back(TimeMilliseconds([&] { controller->ApplyColumnLayout(); }));
         TStringList paths;
         enumeration.push_back(TimeMilliseconds([&] { ListProcesses(paths, true); }));
-        form.lsvProcesses.Clear();
-        form.ProcessIconList.Clear();
         fill.push_back(TimeMilliseconds([&] { controller->FillList(form.lsvProcesses, form.ProcessIconList, paths, false); }));
     }
     std::printf("rows %d count\n", form.lsvProcesses.RowCount());
@@ -62,6 +60,7 @@ int main(int argc, char** argv) {
     std::printf("floor %.2f ms\n", Median(floor));
     std::printf("floor_min %.2f ms\n", Min(floor));
     std::printf("refresh_to_floor %.2f ratio\n", Median(warm) / std::max(0.01, Median(floor)));
+    std::printf("refresh_to_floor_paired %.2f ratio\n", bench::PairedRatio(warm, floor));
     std::printf("process_enumeration %.2f ms\n", Median(enumeration));
     std::printf("fill_list %.2f ms\n", Median(fill));
     std::printf("column_layout %.2f ms\n", Median(layout));

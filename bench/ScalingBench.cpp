@@ -3,9 +3,11 @@
 // an icon and a version resource, as real programs do. At each size the
 // floor (a bare snapshot walk, and each process opened and its path read)
 // is measured in the same runs, interleaved with the refreshes, and the
-// ratio printed; then the cost of one more row from 25 to 100 and from 100
-// to 200 processes, and their ratio (1 for a refresh whose cost per row is
-// flat). Output lines: name value unit; medians, and the least of the runs.
+// ratio printed, and the time the list then takes to draw the rows in view;
+// then the cost of one more row from 25 to 100 and from 100 to 200
+// processes, and their ratio (1 for a refresh whose cost per row is flat),
+// of the medians and of the least runs, beside the same ratios of the floor.
+// Output lines: name value unit; medians, and the least of the runs.
 // Usage: ScalingBench [runs per size] [sizes...]
 #include "bench/BenchSupport.h"
 #include "controllers/ControllerMain.h"
@@ -34,11 +36,23 @@ struct Sample {
     int children = 0;
     int rows = 0;
     double enumerations = 0;
-    std::vector<double> refresh, floor, enumeration, fill;
+    std::vector<double> refresh, floor, paint, enumeration, fill;
 };
 
-double SlopeOfRows(const Sample& low, const Sample& high) {
-    return (Median(high.refresh) - Median(low.refresh)) / std::max(1, high.rows - low.rows);
+using Summary = double (*)(const std::vector<double>&);
+
+double SlopeOfRows(Summary summary, const std::vector<double> Sample::*series, const Sample& low,
+                   const Sample& high) {
+    return (summary(high.*series) - summary(low.*series)) / std::max(1, high.rows - low.rows);
+}
+
+// The cost of one more row from the low to the middle size, and from the
+// middle to the high size, and their ratio: about 1 when every row costs
+// the same, well above 1 when rows cost more as they grow.
+double RowCostRatio(Summary summary, const std::vector<double> Sample::*series, const Sample& low,
+                    const Sample& mid, const Sample& high) {
+    double lower = SlopeOfRows(summary, series, low, mid), upper = SlopeOfRows(summary, series, mid, high);
+    return lower > 0 ? upper / lower : 0.0;
 }
 
 }  // namespace
@@ -83,7 +97,8 @@ int main(int argc, char** argv) {
         unsigned long enumerationsBefore = ProcessEnumerationCount();
         for (int run = 0; run < runs; ++run) {
             sample.refresh.push_back(TimeMilliseconds([&] { controller->RefreshList(); }));
-            application.ProcessMessages();
+            // The list draws the rows in view after the refresh.
+            sample.paint.push_back(TimeMilliseconds([&] { application.ProcessMessages(); }));
             sample.floor.push_back(TimeMilliseconds([] { bench::ProcessListFloor(); }));
         }
         sample.enumerations = double(ProcessEnumerationCount() - enumerationsBefore) / runs;
@@ -94,8 +109,6 @@ int main(int argc, char** argv) {
         for (int run = 0; run < runs; ++run) {
             paths.clear();
             sample.enumeration.push_back(TimeMilliseconds([&] { ListProcesses(paths, true); }));
-            form.lsvProcesses.Clear();
-            form.ProcessIconList.Clear();
             sample.fill.push_back(TimeMilliseconds(
                 [&] { controller->FillList(form.lsvProcesses, form.ProcessIconList, paths, false); }));
             application.ProcessMessages();
@@ -112,7 +125,9 @@ int main(int argc, char** argv) {
         std::printf("floor_%d %.2f ms\n", n, Median(s.floor));
         std::printf("floor_min_%d %.2f ms\n", n, Min(s.floor));
         std::printf("refresh_to_floor_%d %.2f ratio\n", n, Median(s.refresh) / std::max(0.01, Median(s.floor)));
+        std::printf("refresh_to_floor_paired_%d %.2f ratio\n", n, bench::PairedRatio(s.refresh, s.floor));
         std::printf("refresh_per_row_%d %.3f ms\n", n, s.rows ? Median(s.refresh) / s.rows : 0.0);
+        std::printf("paint_after_refresh_%d %.2f ms\n", n, Median(s.paint));
         std::printf("process_enumeration_%d %.2f ms\n", n, Median(s.enumeration));
         std::printf("fill_list_%d %.2f ms\n", n, Median(s.fill));
         std::printf("enumerations_per_refresh_%d %.2f count\n", n, s.enumerations);
@@ -120,11 +135,18 @@ int main(int argc, char** argv) {
     }
     if (samples.size() >= 3) {
         const Sample &low = samples.front(), &mid = samples[samples.size() / 2], &high = samples.back();
-        double lower = SlopeOfRows(low, mid), upper = SlopeOfRows(mid, high);
-        std::printf("row_cost_%d_to_%d %.3f ms\n", low.children, mid.children, lower);
-        std::printf("row_cost_%d_to_%d %.3f ms\n", mid.children, high.children, upper);
-        // About 1 when every row costs the same, well above 1 when rows cost more as they grow.
-        std::printf("row_cost_ratio %.2f ratio\n", lower > 0 ? upper / lower : 0.0);
+        auto median = [](const std::vector<double>& v) { return Median(v); };
+        auto least = [](const std::vector<double>& v) { return Min(v); };
+        std::printf("row_cost_%d_to_%d %.3f ms\n", low.children, mid.children,
+                    SlopeOfRows(median, &Sample::refresh, low, mid));
+        std::printf("row_cost_%d_to_%d %.3f ms\n", mid.children, high.children,
+                    SlopeOfRows(median, &Sample::refresh, mid, high));
+        std::printf("row_cost_ratio %.2f ratio\n", RowCostRatio(median, &Sample::refresh, low, mid, high));
+        // Of the least runs: the machine's load adds less to them.
+        std::printf("row_cost_ratio_min %.2f ratio\n", RowCostRatio(least, &Sample::refresh, low, mid, high));
+        // The same of the floor: what the system's own calls do as the processes grow.
+        std::printf("floor_row_cost_ratio %.2f ratio\n", RowCostRatio(median, &Sample::floor, low, mid, high));
+        std::printf("floor_row_cost_ratio_min %.2f ratio\n", RowCostRatio(least, &Sample::floor, low, mid, high));
     }
     std::printf("children_started %zu count\n", children.size());
 

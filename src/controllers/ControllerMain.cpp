@@ -9,6 +9,7 @@
 #include "widgets/Dialogs.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 using widgets::DialogButtons;
@@ -143,11 +144,10 @@ void TCMain::RefreshList() {
     widgets::ListView& list = MainForm->lsvProcesses;
     int selected = list.SelectedRow();
     ApplyColumnLayout();
-    list.Clear();
-    MainForm->ProcessIconList.Clear();
     {
         TStringList paths;
-        if (ListProcesses(paths, true)) FillList(list, MainForm->ProcessIconList, paths, false);
+        if (!ListProcesses(paths, true)) paths.clear();
+        FillList(list, MainForm->ProcessIconList, paths, false);
     }
     int index = selected < list.RowCount() - 1 ? selected : list.RowCount() - 1;
     list.SelectRow(index);
@@ -158,47 +158,61 @@ std::string TCMain::FitPath(const std::string& path, int room) const {
     return ShortenPathToWidth(path, textWidth_, room);
 }
 
+// The rows are rewritten in place, and the images of their icons are added
+// once for the whole run: each costs a round trip to the system, every
+// refresh again.
 void TCMain::FillList(widgets::ListView& list, widgets::ImageList& images, const TStringList& paths,
                       bool isModuleList) {
-    TProcessIdLookup lookup;
-    int subItems = isModuleList ? 6 : 7;
+    // A module row shows the first listed process that runs from the
+    // module's file: the process rows know every process of the last refresh.
+    TStringList listed;
+    if (isModuleList) listed = ListedProcesses();
+    const size_t subItems = isModuleList ? 6 : 7;
 
+    // The count first: the scroll bar, and so the room of the path column,
+    // is then what it will be when the rows are shown.
+    list.ReplaceRows(static_cast<int>(paths.size()));
     list.BeginUpdate();
-    struct EndUpdate {
+    // An error ends the list at the rows filled before it.
+    struct EndFill {
         widgets::ListView& list;
-        ~EndUpdate() { list.EndUpdate(); }
-    } endUpdate{list};
+        int filled = 0;
+        ~EndFill() {
+            list.SetRowCount(filled);
+            list.EndUpdate();
+        }
+    } fill{list};
 
     for (const TStringListEntry& entry : paths) {
-        int row = list.AddRow();
-        for (int k = 0; k < subItems; ++k) list.AddSubItem(row, "-");
-        // A process row shows its own process; a module row shows the
-        // first process that runs from the module's file, if any.
-        DWORD processId = isModuleList ? lookup.Find(entry.Text) : static_cast<DWORD>(entry.Data);
-        list.SetCaption(row, "");
+        DWORD processId = isModuleList ? FindProcessId(listed, entry.Text) : static_cast<DWORD>(entry.Data);
         TFileInfoItem& item = LookupFileInfo(entry.Text, ProcessIdText(processId), isModuleList);
-        list.SetImageIndex(row, images.AddIcon(item.Icon.get()));
-        list.SetRowData(row, item.FileName);
-        // The room the control leaves a text, not the bare column width:
-        // a text as wide as the column would be cut by the control.
-        list.SetSubItem(row, 3, FitPath(item.FileName, list.TextRoom(kPathColumn)));
-        list.SetSubItem(row, 0, item.Product);
-        list.SetSubItem(row, 1, item.Company);
-        list.SetSubItem(row, 2, item.Description);
-        list.SetSubItem(row, 4, item.Version);
-        if (!isModuleList) list.SetSubItem(row, kPidSubItem, item.PidText);
-        if (list.SubItem(row, 0) == "-") list.SetSubItem(row, 0, FileNamePart(item.FileName));
+        std::vector<std::string> cells(subItems, "-");
+        cells[0] = item.Product == "-" ? FileNamePart(item.FileName) : item.Product;
+        cells[1] = item.Company;
+        cells[2] = item.Description;
+        // Shortened by the list to the room its column gives it when shown.
+        cells[3] = item.FileName;
+        cells[4] = item.Version;
+        if (!isModuleList) cells[kPidSubItem] = item.PidText;
+        list.SetRow(fill.filled, images.SharedImage(item.ImageKey, item.Icon.get()), std::move(cells), item.FileName);
+        ++fill.filled;
     }
 }
 
+TStringList TCMain::ListedProcesses() const {
+    const widgets::ListView& list = MainForm->lsvProcesses;
+    TStringList listed;
+    listed.reserve(static_cast<size_t>(list.RowCount()));
+    for (int row = 0; row < list.RowCount(); ++row)
+        listed.push_back({list.RowData(row), static_cast<DWORD>(ProcessIdFromText(list.SubItem(row, kPidSubItem)))});
+    return listed;
+}
+
 void TCMain::ShowModules() {
-    MainForm->lsvModules.Clear();
-    MainForm->ModulleIconList.Clear();
     std::int32_t processId = FocusedProcessId();
-    if (processId == -1) return;
     TStringList modules;
-    if (ListProcessModules(modules, static_cast<DWORD>(processId), false))
-        FillList(MainForm->lsvModules, MainForm->ModulleIconList, modules, true);
+    if (processId == -1 || !ListProcessModules(modules, static_cast<DWORD>(processId), false)) modules.clear();
+    FillList(MainForm->lsvModules, MainForm->ModulleIconList, modules, true);
 }
 
 std::int32_t TCMain::FocusedProcessId() const {
@@ -231,7 +245,13 @@ void TCMain::ApplyColumnLayout() {
     form.lsvProcesses.SetColumnHidden(kPathColumn, !settings.Items[kPathColumn].Visible);
     int pathWidth = 0;
     if (settings.Items[kPathColumn].Visible) {
-        pathWidth = form.lsvProcesses.ClientWidth() - sum - GetSystemMetrics(SM_CXVSCROLL);
+        // Room for a scroll bar beside the columns, counted from the width
+        // the list has without one: a bar it shows now may go with the new
+        // rows, and one that comes takes its room from the path column when
+        // the list fits it (a width changed costs the control milliseconds).
+        int client = form.lsvProcesses.ClientWidth();
+        if (form.lsvProcesses.VerticalScrollBarShown()) client += GetSystemMetrics(SM_CXVSCROLL);
+        pathWidth = client - sum - GetSystemMetrics(SM_CXVSCROLL);
         if (pathWidth < 0) pathWidth = 0;
     }
     form.lsvProcesses.SetColumnWidth(kPathColumn, pathWidth);
@@ -251,8 +271,11 @@ void TCMain::ItemClick(widgets::MenuItem& item) {
 void TCMain::TimerTick() {
     widgets::StatusBar& status = MainForm->stbStatus;
     std::string memory = "Memory used: " + std::to_string(static_cast<unsigned>(MemoryLoadPercent())) + "%";
-    status.SetPanelText(2, memory);
-    status.SetPanelWidth(2, status.TextWidth(memory) + 10);
+    // Measuring takes a device context; the same text keeps its width.
+    if (memory != status.PanelText(2)) {
+        status.SetPanelText(2, memory);
+        status.SetPanelWidth(2, status.TextWidth(memory) + 10);
+    }
     status.SetPanelText(3, "Process count: " + std::to_string(MainForm->lsvProcesses.RowCount()));
     status.SetPanelText(4, "Uptime: " + UptimeText());
     if (--Countdown < 1) {

@@ -23,11 +23,20 @@ std::string ExtractFileExt(const std::string& fileName) {
     return fileName.substr(dot);
 }
 
+// The shell chooses an extension's icon without regard to case.
+std::string ExtensionImageKey(const std::string& extension) {
+    std::string key = "*" + extension;
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
+
 }  // namespace
 
 TFileInfoItem::TFileInfoItem(const std::string& fileName, bool iconByExtension, const std::string& pidText)
     : FileName(fileName),
       Icon(iconByExtension ? IconOfExtension(ExtractFileExt(fileName)) : IconOfFile(fileName)),
+      ImageKey(iconByExtension ? ExtensionImageKey(ExtractFileExt(fileName)) : fileName),
       PidText(pidText) {
     if (!HasVersionResource(FileName)) return;
     // A resource the reader rejects, or one that stops being readable after
@@ -66,8 +75,16 @@ TFileInfoItem& LookupFileInfo(const std::string& fileName, const std::string& pi
     return cache.Add(std::make_unique<TFileInfoItem>(fileName, iconByExtension, pidText));
 }
 
+// What ExtractIconA does, asked of user32 directly: the shell library, which
+// costs a megabyte of resident memory, is loaded only when a module list or
+// a link needs it.
 widgets::UniqueIcon IconOfFile(const std::string& fileName) {
-    return widgets::UniqueIcon(ExtractIconA(nullptr, fileName.c_str(), 0));
+    HICON icon = nullptr;
+    UINT found = PrivateExtractIconsA(fileName.c_str(), 0, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                      &icon, nullptr, 1, LR_DEFAULTCOLOR);
+    // No such file, or one that is no executable, library or icon file.
+    if (found == 0xFFFFFFFF) return widgets::UniqueIcon(reinterpret_cast<HICON>(1));
+    return widgets::UniqueIcon(found > 0 ? icon : nullptr);
 }
 
 widgets::UniqueIcon IconOfExtension(const std::string& extension) {

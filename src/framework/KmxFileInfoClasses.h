@@ -23,6 +23,10 @@ public:
     // May hold no icon: null, or 1 for a file that is not an executable,
     // library or icon file. Neither is usable (bool(Icon) is false).
     widgets::UniqueIcon Icon;
+    // Names what the icon shows, the same for items whose icons look alike:
+    // the file name for a file's own icon, "*" and the lower-case extension
+    // for the shell's icon of an extension.
+    std::string ImageKey;
     std::string Product;
     std::string Company;
     std::string Description;
@@ -48,7 +52,9 @@ TFileInfoCache& FileInfoCache();
 // hit only PidText changes; the icon stays as first chosen.
 TFileInfoItem& LookupFileInfo(const std::string& fileName, const std::string& pidText, bool iconByExtension);
 
-// The first icon stored in the file (ExtractIconA).
+// The first icon stored in the file, at the system's icon size, as
+// ExtractIconA gives it (1 for a file that is no executable, library or
+// icon file).
 widgets::UniqueIcon IconOfFile(const std::string& fileName);
 // The shell's small icon for files with this extension (".dll", or empty).
 widgets::UniqueIcon IconOfExtension(const std::string& extension);

@@ -279,12 +279,6 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
 
 bool HasDirectoryPart(const std::string& text) { return text.find_first_of("\\:") != std::string::npos; }
 
-DWORD FindIn(const TStringList& list, const std::string& nameOrPath) {
-    for (const auto& entry : list)
-        if (SameTextIgnoringCase(entry.Text, nameOrPath)) return static_cast<DWORD>(entry.Data);
-    return 0xFFFFFFFF;
-}
-
 }  // namespace
 
 // ------------------------------------------------------------------ versions
@@ -409,22 +403,18 @@ std::string CurrentUserName() {
 DWORD ProcessIdOfName(const std::string& nameOrPath) {
     TStringList list;
     if (!ListProcesses(list, HasDirectoryPart(nameOrPath))) return 0xFFFFFFFF;
-    return FindIn(list, nameOrPath);
+    return FindProcessId(list, nameOrPath);
 }
 
-DWORD TProcessIdLookup::Find(const std::string& nameOrPath) {
-    if (HasDirectoryPart(nameOrPath)) {
-        if (!pathsTaken_) {
-            pathsTaken_ = true;
-            pathsOk_ = ListProcesses(paths_, true);
-        }
-        return pathsOk_ ? FindIn(paths_, nameOrPath) : 0xFFFFFFFF;
-    }
-    if (!namesTaken_) {
-        namesTaken_ = true;
-        namesOk_ = ListProcesses(names_, false);
-    }
-    return namesOk_ ? FindIn(names_, nameOrPath) : 0xFFFFFFFF;
+DWORD FindProcessId(const TStringList& processes, const std::string& nameOrPath) {
+    // Texts of different lengths count as different: letters keep their
+    // UTF-8 length when their case changes, but for a few rare ones (the
+    // dotless i, the long s, the Kelvin sign). Comparing the lengths first
+    // spares the costly comparison for nearly every entry.
+    for (const auto& entry : processes)
+        if (entry.Text.size() == nameOrPath.size() && SameTextIgnoringCase(entry.Text, nameOrPath))
+            return static_cast<DWORD>(entry.Data);
+    return 0xFFFFFFFF;
 }
 
 namespace {

@@ -105,18 +105,9 @@ std::string CurrentUserName();
 // with a directory part) or name equals the text without regard to case;
 // 0xFFFFFFFF when there is none.
 DWORD ProcessIdOfName(const std::string& nameOrPath);
+// The same search in a list of processes taken before (as ListProcesses
+// gives it), for texts of its kind (paths, or names).
+DWORD FindProcessId(const TStringList& processes, const std::string& nameOrPath);
 HWND MainWindowOfProcess(DWORD processId);
 bool IsMainApplicationWindow(HWND window);
 std::uint8_t MemoryLoadPercent();
-
-// ProcessIdOfName for many texts at the cost of at most one enumeration per
-// kind (paths, names): the lists are taken on first need and kept.
-class TProcessIdLookup {
-public:
-    DWORD Find(const std::string& nameOrPath);
-
-private:
-    bool pathsTaken_ = false, namesTaken_ = false;
-    bool pathsOk_ = false, namesOk_ = false;
-    TStringList paths_, names_;
-};

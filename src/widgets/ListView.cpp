@@ -45,9 +45,13 @@ int ImageList::AddIcon(HICON icon) {
     return index;
 }
 
-void ImageList::Clear() {
-    liveImages -= Count();
-    ImageList_RemoveAll(list_.get());
+int ImageList::SharedImage(const std::string& key, HICON icon) {
+    auto found = shared_.find(key);
+    if (found != shared_.end()) return found->second;
+    // An icon that cannot be added is not tried again either.
+    int index = AddIcon(icon);
+    shared_.emplace(key, index);
+    return index;
 }
 
 int ImageList::Count() const { return list_ ? ImageList_GetImageCount(list_.get()) : 0; }
@@ -63,6 +67,7 @@ ListView::ListView(HWND parent, UINT_PTR id, const Options& options) {
     DWORD extended = LVS_EX_DOUBLEBUFFER;
     if (options.fullRowSelect) extended |= LVS_EX_FULLROWSELECT;
     SendMessageA(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
+    header_ = reinterpret_cast<HWND>(SendMessageA(Handle(), LVM_GETHEADER, 0, 0));
 }
 
 void ListView::AddColumn(const ListColumn& column) {
@@ -87,14 +92,24 @@ int ListView::Clamp(int index, int width) const {
     return width;
 }
 
+// Asked of the header, which holds the widths of a report view: a message
+// to the list itself passes its subclass, which under Wine asks the server
+// for the window's properties three times (0.16 ms a message, where the
+// header answers in a microsecond). The layout reads widths often.
 int ListView::ColumnWidth(int index) const {
-    return static_cast<int>(SendMessageA(Handle(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(index), 0));
+    HDITEMA item{};
+    item.mask = HDI_WIDTH;
+    if (!SendMessageA(header_, HDM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item))) return 0;
+    return item.cxy;
 }
 
 void ListView::SetColumnWidth(int index, int width) {
     if (index < 0 || index >= ColumnCount()) return;
-    SendMessageA(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(index),
-                 MAKELPARAM(Clamp(index, width), 0));
+    // A width set costs the header's notifications and a repaint, also when
+    // it stays as it was.
+    int clamped = Clamp(index, width);
+    if (clamped == ColumnWidth(index)) return;
+    SendMessageA(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(index), MAKELPARAM(clamped, 0));
 }
 
 void ListView::SetColumnHidden(int index, bool hidden) {
@@ -110,6 +125,7 @@ void ListView::SetFittedColumn(int index, TextFitter fit) {
     fittedColumn_ = fit_ ? index : -1;
     textPadding_ = fit_ ? MeasureTextPadding() : 0;
     for (Row& row : rows_) row.fittedRoom = -1;
+    fittedTexts_.clear();
 }
 
 // The control's own sizing tells its padding: the width it gives a column
@@ -145,10 +161,37 @@ void ListView::SetSmallImages(ImageList& images) {
 
 // The list holds no texts of its own (owner data): it asks for them when it
 // draws, so filling a list costs no message per cell.
-int ListView::AddRow() {
-    rows_.emplace_back();
+void ListView::ReplaceRows(int count) {
+    // Only the rows that have them: clearing a state on every row visits each.
+    for (int row : {SelectedRow(), FocusedRow()}) {
+        if (row < 0) continue;
+        LVITEMA item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    }
+    SendMessageA(Handle(), LVM_SETSELECTIONMARK, 0, -1);
+    SetRowCount(count);
+    // Back to the first row, the horizontal position kept.
+    int top = static_cast<int>(SendMessageA(Handle(), LVM_GETTOPINDEX, 0, 0));
+    RECT first{};
+    first.left = LVIR_BOUNDS;
+    if (top > 0 && SendMessageA(Handle(), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first)))
+        SendMessageA(Handle(), LVM_SCROLL, 0, -top * (first.bottom - first.top));
+}
+
+void ListView::SetRowCount(int count) {
+    if (count < 0) count = 0;
+    rows_.resize(static_cast<size_t>(count));
     SyncCount();
-    return RowCount() - 1;
+}
+
+void ListView::SetRow(int row, int image, std::vector<std::string> subItems, std::string data) {
+    Row& r = rows_[static_cast<size_t>(row)];
+    r.subItems = std::move(subItems);
+    r.image = image;
+    r.data = std::move(data);
+    r.fittedRoom = -1;
+    RedrawRow(row);
 }
 
 void ListView::DeleteRow(int row) {
@@ -156,66 +199,47 @@ void ListView::DeleteRow(int row) {
     rows_.erase(rows_.begin() + row);
     // Moves the selection and focus of the rows behind it up by one.
     SendMessageA(Handle(), LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
-    if (static_cast<int>(SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0)) != RowCount()) SyncCount();
+    controlCount_ = static_cast<int>(SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0));
+    SyncCount();
     InvalidateRect(Handle(), nullptr, TRUE);
 }
 
-void ListView::Clear() {
-    rows_.clear();
-    SendMessageA(Handle(), LVM_DELETEALLITEMS, 0, 0);
-    SyncCount();
-}
-
 void ListView::SyncCount() {
-    if (updateDepth_ > 0) {
-        countChanged_ = true;
-        return;
-    }
-    SendMessageA(Handle(), LVM_SETITEMCOUNT, static_cast<WPARAM>(RowCount()), LVSICF_NOSCROLL);
+    if (RowCount() == controlCount_) return;
+    controlCount_ = RowCount();
+    SendMessageA(Handle(), LVM_SETITEMCOUNT, static_cast<WPARAM>(controlCount_), LVSICF_NOSCROLL);
 }
 
 void ListView::RedrawRow(int row) {
     if (updateDepth_ == 0) SendMessageA(Handle(), LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
 }
 
-void ListView::SetCaption(int row, const std::string& text) {
-    rows_[static_cast<size_t>(row)].caption = text;
-    RedrawRow(row);
-}
-
-void ListView::SetImageIndex(int row, int image) {
-    rows_[static_cast<size_t>(row)].image = image;
-    RedrawRow(row);
-}
-
-void ListView::AddSubItem(int row, const std::string& text) {
-    rows_[static_cast<size_t>(row)].subItems.push_back(text);
-    RedrawRow(row);
-}
-
-void ListView::SetSubItem(int row, int subItem, const std::string& text) {
-    auto& subItems = rows_[static_cast<size_t>(row)].subItems;
-    if (subItem < 0) return;
-    if (static_cast<size_t>(subItem) >= subItems.size()) subItems.resize(static_cast<size_t>(subItem) + 1);
-    subItems[static_cast<size_t>(subItem)] = text;
-    if (subItem + 1 == fittedColumn_) rows_[static_cast<size_t>(row)].fittedRoom = TextRoom(fittedColumn_);
-    RedrawRow(row);
-}
+bool ListView::VerticalScrollBarShown() const { return (GetWindowLongPtrA(Handle(), GWL_STYLE) & WS_VSCROLL) != 0; }
 
 const std::string& ListView::CellText(int row, int column) const {
     static const std::string empty;
+    if (column == 0) return empty;
     Row& r = rows_[static_cast<size_t>(row)];
-    if (column == 0) return r.caption;
     size_t k = static_cast<size_t>(column - 1);
     if (k >= r.subItems.size()) return empty;
     if (column == fittedColumn_ && fit_ && !r.data.empty()) {
         int room = TextRoom(column);
         if (r.fittedRoom != room) {
-            r.subItems[k] = fit_(r.data, room);
+            r.subItems[k] = FittedText(r.data, room);
             r.fittedRoom = room;
         }
     }
     return r.subItems[k];
+}
+
+const std::string& ListView::FittedText(const std::string& data, int room) const {
+    if (room != fittedTextsRoom_) {
+        fittedTexts_.clear();
+        fittedTextsRoom_ = room;
+    }
+    auto found = fittedTexts_.find(data);
+    if (found == fittedTexts_.end()) found = fittedTexts_.emplace(data, fit_(data, room)).first;
+    return found->second;
 }
 
 std::string ListView::SubItem(int row, int subItem) const {
@@ -258,10 +282,6 @@ void ListView::BeginUpdate() { ++updateDepth_; }
 
 void ListView::EndUpdate() {
     if (updateDepth_ == 0 || --updateDepth_ > 0) return;
-    if (countChanged_) {
-        countChanged_ = false;
-        SyncCount();
-    }
     InvalidateRect(Handle(), nullptr, TRUE);
 }
 
@@ -453,6 +473,7 @@ LRESULT ListView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SETFONT: {
             LRESULT result = DefaultHandling(message, wParam, lParam);
             if (fittedColumn_ >= 0) textPadding_ = MeasureTextPadding();
+            fittedTexts_.clear();
             return result;
         }
         case WM_SIZE: {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace widgets {
@@ -24,13 +25,18 @@ public:
     HIMAGELIST Handle() const { return list_.get(); }
     // Adds a copy of the icon; -1 when it cannot be added (no icon).
     int AddIcon(HICON icon);
-    void Clear();
+    // The image that every row showing this key's icon shares: a copy of the
+    // icon added the first time the key comes, its index ever after (adding
+    // is costly). Keys name icons that look the same; the icon must stay
+    // what it was for as long as the key is asked for.
+    int SharedImage(const std::string& key, HICON icon);
     int Count() const;
-    // Images added and not yet cleared in all image lists, for leak checks.
+    // Images added in all image lists and not yet gone with them, for leak checks.
     static long LiveImages();
 
 private:
     UniqueImageList list_;
+    std::unordered_map<std::string, int> shared_;
 };
 
 struct ListColumn {
@@ -61,28 +67,32 @@ public:
     // column's width less the padding that the control keeps around it.
     int TextRoom(int index) const;
     // The texts of one column, fitted by the owner to the room the column
-    // gives them: fit(row data, room). A text set for that column counts as
-    // fitted to the room of the moment; whenever the room has changed since
-    // (a resize, a scroll bar, a dragged edge), the list asks for the text
-    // again before it shows or hands it out. An empty fit ends this.
+    // gives them: fit(row data, room). The list asks for a row's text before
+    // it shows or hands it out, once for each room the column has (a resize,
+    // a scroll bar, a dragged edge change it), and once for all rows with the
+    // same data. An empty fit ends this.
     using TextFitter = std::function<std::string(const std::string& data, int room)>;
     void SetFittedColumn(int index, TextFitter fit);
 
     void SetSmallImages(ImageList& images);
 
     int RowCount() const { return static_cast<int>(rows_.size()); }
-    int AddRow();
+    // Replaces every row by count new, empty ones, showing what emptying the
+    // list and filling it again would show: nothing selected or focused, the
+    // first rows in view. The rows are rewritten in place, so the control
+    // hears of the count only when it changed (telling it costs as much when
+    // it did not), and the scroll bar comes or goes only when the new count
+    // needs it to.
+    void ReplaceRows(int count);
+    // Keeps the first count rows; new rows are empty.
+    void SetRowCount(int count);
+    // A row's whole content. Sub-item k is shown in column k + 1 when there
+    // is such a column; the fitted column's sub-item is fitted from the data
+    // when shown. The data is a text the program keeps with the row.
+    void SetRow(int row, int image, std::vector<std::string> subItems, std::string data);
     void DeleteRow(int row);
-    void Clear();
-    void SetCaption(int row, const std::string& text);
-    void SetImageIndex(int row, int image);
     int ImageIndex(int row) const { return rows_[static_cast<size_t>(row)].image; }
-    // Sub-item k is shown in column k + 1 when there is such a column.
-    void AddSubItem(int row, const std::string& text);
-    void SetSubItem(int row, int subItem, const std::string& text);
     std::string SubItem(int row, int subItem) const;
-    // A text the program keeps with the row (not shown).
-    void SetRowData(int row, const std::string& data) { rows_[static_cast<size_t>(row)].data = data; }
     std::string RowData(int row) const;
     int SubItemCount(int row) const { return static_cast<int>(rows_[static_cast<size_t>(row)].subItems.size()); }
 
@@ -91,6 +101,7 @@ public:
     void SelectRow(int row);   // -1 selects nothing
     void FocusRow(int row);
 
+    bool VerticalScrollBarShown() const;
     // Gives the self-fitting column the client width that the other
     // columns leave (the list does this itself whenever it changes size).
     void FitAutoColumn();
@@ -128,8 +139,8 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Column 0 shows only the image: the caption is always empty.
     struct Row {
-        std::string caption;
         std::vector<std::string> subItems;
         int image = -1;
         std::string data;
@@ -139,6 +150,7 @@ private:
     void SyncCount();
     void RedrawRow(int row);
     const std::string& CellText(int row, int column) const;
+    const std::string& FittedText(const std::string& data, int room) const;
     void ClampAllColumns();
     int MeasureTextPadding() const;
     void ContextMenu(LPARAM screenPoint);
@@ -153,15 +165,21 @@ private:
     void PointerRested(LPARAM clientPoint);
     void HideCellTip();
 
+    HWND header_ = nullptr;
     std::vector<ListColumn> columns_;
     std::vector<bool> hidden_;
     // Fitted texts are brought up to date when they are read.
     mutable std::vector<Row> rows_;
     int fittedColumn_ = -1;
     TextFitter fit_;
+    // The fitted texts made for one room, by data: the same rows shown
+    // again at the same room are not fitted anew.
+    mutable std::unordered_map<std::string, std::string> fittedTexts_;
+    mutable int fittedTextsRoom_ = -1;
     int textPadding_ = 0;
     int updateDepth_ = 0;
-    bool countChanged_ = false;
+    // The row count the control was last told.
+    int controlCount_ = 0;
     SIZE lastSize_{-1, -1};
     bool fitting_ = false;
     std::unique_ptr<ToolTip> tip_;

@@ -136,6 +136,11 @@ TEST(TFileInfoItem, ProcessRowsTakeTheFilesOwnIconAndModuleRowsTheIconOfTheExten
         EXPECT_FALSE(module.Version.empty());
         TFileInfoItem noExtension("C:\\windows\\system32\\no-extension", true, "");
         ExpectNoStrings(noExtension);
+        // Lists show one image per extension, whatever its letter case, and
+        // one per file for a file's own icon.
+        EXPECT_EQ(TFileInfoItem("C:\\windows\\system32\\USER32.DLL", true, "").ImageKey, module.ImageKey);
+        EXPECT_NE(TFileInfoItem(kKernel32, false, "").ImageKey, module.ImageKey);
+        EXPECT_NE(noExtension.ImageKey, module.ImageKey);
 
         widgets::UniqueIcon none = IconOfFile(text);
         EXPECT_FALSE(none);

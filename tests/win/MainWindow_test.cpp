@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -688,4 +689,110 @@ TEST_F(MainWindow, DISABLED_HoldsThePopulatedWindowForAScreenshot) {
     fflush(stdout);
     const char* hold = getenv("OVRELLE_HOLD_SECONDS");
     Pump(1000 * (hold ? atoi(hold) : 20));
+}
+
+namespace {
+
+// The image a row shows, asked of the control.
+int ImageOfRow(HWND list, int row) {
+    LVITEMA item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    item.iImage = -2;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return item.iImage;
+}
+
+HIMAGELIST SmallImages(HWND list) {
+    return reinterpret_cast<HIMAGELIST>(SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+}
+
+// What an image looks like: its pixels drawn on white.
+std::vector<COLORREF> PixelsOf(HIMAGELIST images, int index) {
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(images, &cx, &cy);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    RECT all{0, 0, cx, cy};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ImageList_Draw(images, index, dc, 0, 0, ILD_NORMAL);
+    GdiFlush();
+    std::vector<COLORREF> pixels(static_cast<COLORREF*>(bits), static_cast<COLORREF*>(bits) + cx * cy);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return pixels;
+}
+
+bool EndsWithIgnoringCase(std::string text, std::string end) {
+    if (text.size() < end.size()) return false;
+    text = text.substr(text.size() - end.size());
+    for (std::string* s : {&text, &end})
+        std::transform(s->begin(), s->end(), s->begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text == end;
+}
+
+}  // namespace
+
+TEST_F(MainWindow, RowsOfOneIconShareOneImageAndRefreshesAddNone) {
+    Start();
+    HIMAGELIST processImages = SmallImages(Processes()), moduleImages = SmallImages(Modules());
+    // Every image shown is one distinct icon: as many images as the rows show.
+    auto distinctImages = [](HWND list) {
+        std::set<int> images;
+        for (int row = 0; row < RowCount(list); ++row)
+            if (ImageOfRow(list, row) >= 0) images.insert(ImageOfRow(list, row));
+        return images;
+    };
+    EXPECT_EQ(static_cast<int>(distinctImages(Processes()).size()), ImageList_GetImageCount(processImages));
+
+    // The processes of one file show one image.
+    std::vector<PopulatedWorld::Process> browsers = PopulatedWorld::Current()->RunningFrom("\\skylark.exe");
+    ASSERT_GT(browsers.size(), 2u);
+    const int browserImage = ImageOfRow(Processes(), RowOf(browsers[0].id));
+    ASSERT_GE(browserImage, 0);
+    for (const PopulatedWorld::Process& browser : browsers)
+        EXPECT_EQ(ImageOfRow(Processes(), RowOf(browser.id)), browserImage);
+    // Another file has an image of its own, although both are programs.
+    std::vector<PopulatedWorld::Process> ledger = PopulatedWorld::Current()->RunningFrom("\\Ledger.exe");
+    ASSERT_FALSE(ledger.empty());
+    EXPECT_NE(ImageOfRow(Processes(), RowOf(ledger[0].id)), browserImage);
+
+    // The modules of one extension show one image, the shell's for it.
+    ClickRow(Processes(), RowOf(PopulatedWorld::Current()->ManyModules().id));
+    ASSERT_GT(RowCount(Modules()), 60);
+    int dllImage = -1, dllRows = 0;
+    for (int row = 0; row < RowCount(Modules()); ++row) {
+        if (!EndsWithIgnoringCase(CellText(Modules(), row, kPathColumn), ".dll")) continue;
+        if (dllImage < 0) dllImage = ImageOfRow(Modules(), row);
+        EXPECT_EQ(ImageOfRow(Modules(), row), dllImage) << CellText(Modules(), row, kPathColumn);
+        ++dllRows;
+    }
+    EXPECT_GT(dllRows, 50);
+    EXPECT_GE(dllImage, 0);
+    EXPECT_EQ(static_cast<int>(distinctImages(Modules()).size()), ImageList_GetImageCount(moduleImages));
+
+    // A file first shown as a process keeps its own icon among the modules.
+    const int browserRow = RowOf(browsers[1].id);
+    ClickRow(Processes(), browserRow);
+    ASSERT_TRUE(EndsWithIgnoringCase(CellText(Modules(), 0, kPathColumn), "\\skylark.exe"));
+    EXPECT_EQ(PixelsOf(moduleImages, ImageOfRow(Modules(), 0)), PixelsOf(processImages, browserImage));
+    EXPECT_NE(ImageOfRow(Modules(), 0), dllImage);
+
+    // Refreshed and clicked again, the lists show the same images and add none.
+    const int processCount = ImageList_GetImageCount(processImages);
+    const int moduleCount = ImageList_GetImageCount(moduleImages);
+    const std::set<int> shownModules = distinctImages(Modules());
+    Refresh();
+    ClickRow(Processes(), browserRow);
+    EXPECT_EQ(ImageList_GetImageCount(processImages), processCount);
+    EXPECT_EQ(ImageList_GetImageCount(moduleImages), moduleCount);
+    EXPECT_EQ(ImageOfRow(Processes(), RowOf(browsers[0].id)), browserImage);
+    EXPECT_EQ(distinctImages(Modules()), shownModules);
+    EXPECT_EQ(dialogs.size(), 0u);
 }
