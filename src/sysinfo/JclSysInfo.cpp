@@ -407,13 +407,8 @@ DWORD ProcessIdOfName(const std::string& nameOrPath) {
 }
 
 DWORD FindProcessId(const TStringList& processes, const std::string& nameOrPath) {
-    // Texts of different lengths count as different: letters keep their
-    // UTF-8 length when their case changes, but for a few rare ones (the
-    // dotless i, the long s, the Kelvin sign). Comparing the lengths first
-    // spares the costly comparison for nearly every entry.
     for (const auto& entry : processes)
-        if (entry.Text.size() == nameOrPath.size() && SameTextIgnoringCase(entry.Text, nameOrPath))
-            return static_cast<DWORD>(entry.Data);
+        if (SameTextIgnoringCase(entry.Text, nameOrPath)) return static_cast<DWORD>(entry.Data);
     return 0xFFFFFFFF;
 }
 
