@@ -366,7 +366,9 @@ void ListView::PointerMoved(LPARAM clientPoint) {
     HideCellTip();
     pointerCell_ = cell;
     if (cell.row < 0) return;
-    TRACKMOUSEEVENT track{sizeof track, TME_HOVER | TME_LEAVE, Handle(), HOVER_DEFAULT};
+    // Leaving is watched only while a tip shows: Wine watches by polling the
+    // pointer on a timer for as long as it is asked to.
+    TRACKMOUSEEVENT track{sizeof track, TME_HOVER, Handle(), HOVER_DEFAULT};
     TrackMouseEvent(&track);
 }
 
@@ -386,10 +388,16 @@ void ListView::PointerRested(LPARAM clientPoint) {
     MapWindowPoints(Handle(), HWND_DESKTOP, reinterpret_cast<POINT*>(&rect), 2);
     if (!tip_) tip_ = std::make_unique<ToolTip>(Handle());
     tip_->Show(text, rect);
+    TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), HOVER_DEFAULT};
+    TrackMouseEvent(&track);
 }
 
 void ListView::HideCellTip() {
-    if (tip_) tip_->Hide();
+    if (tip_ && tip_->Showing()) {
+        tip_->Hide();
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE | TME_CANCEL, Handle(), HOVER_DEFAULT};
+        TrackMouseEvent(&track);
+    }
     pointerCell_ = {};
 }
 

@@ -20,6 +20,7 @@ public:
     // resting there stays on the owner.
     void Show(const std::string& text, const RECT& beside);
     void Hide();
+    bool Showing() const { return showing_; }
 
 private:
     TTTOOLINFOA Tool(const char* text) const;
