@@ -359,13 +359,18 @@ ListView::Cell ListView::CellAt(LPARAM clientPoint) const {
     return {hit.iItem, hit.iSubItem};
 }
 
-// A new cell under the pointer: its tip waits until the pointer rests.
+// The pointer on a cell: its tip waits until the pointer rests there.
 void ListView::PointerMoved(LPARAM clientPoint) {
     Cell cell = CellAt(clientPoint);
-    if (cell.row == pointerCell_.row && cell.column == pointerCell_.column) return;
-    HideCellTip();
-    pointerCell_ = cell;
+    bool sameCell = cell.row == pointerCell_.row && cell.column == pointerCell_.column;
+    if (sameCell && tip_ && tip_->Showing()) return;
+    if (!sameCell) {
+        HideCellTip();
+        pointerCell_ = cell;
+    }
     if (cell.row < 0) return;
+    // Asked at every move, not only on entering a cell: the pointer may have
+    // left over the header or another window and come back to the same cell.
     // Leaving is watched only while a tip shows: Wine watches by polling the
     // pointer on a timer for as long as it is asked to.
     TRACKMOUSEEVENT track{sizeof track, TME_HOVER, Handle(), HOVER_DEFAULT};

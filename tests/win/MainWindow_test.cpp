@@ -656,9 +656,11 @@ TEST_F(MainWindow, RestingOnACutCellShowsItsWholeTextInATip) {
     RECT edge{};
     SendMessageA(header, HDM_GETITEMRECT, company, reinterpret_cast<LPARAM>(&edge));
     int y = (edge.top + edge.bottom) / 2;
+    MovePointer(header, {edge.right - 1, y});
+    Pump(100);
     Drag(header, {edge.right - 1, y}, {edge.left + 40, y});
     ASSERT_LT(ColumnWidth(list, company), StringWidth(list, "Quillmar Test"));
-    MovePointer(list, CellMiddle(list, row, 1));
+    // Back from the header to the cell it rested on before.
     MovePointer(list, CellMiddle(list, row, company));
     EXPECT_TRUE(PumpUntil([] { return ShownTip() == "Quillmar Test"; }, 5000)) << "tip: '" << ShownTip() << "'";
 }
