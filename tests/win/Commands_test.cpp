@@ -4,20 +4,19 @@
 #include "controllers/ControllerMain.h"
 #include "framework/KmxFormat.h"
 #include "framework/KmxMiscellaneous.h"
+#include "support/Gui.h"
 #include "support/TestSupport.h"
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
-using testing_support::ChildExe;
-using testing_support::ChildProcess;
+using namespace testing_support;
 using widgets::Application;
 using widgets::DialogButtons;
 using widgets::DialogKind;
@@ -82,9 +81,9 @@ protected:
     }
     TfrmMain& Form() { return controller->Form(); }
 
-    // What a click on the menu item sends to the window.
-    void Choose(widgets::MenuItem& item) {
-        SendMessageA(Form().Handle(), WM_COMMAND, MAKEWPARAM(item.Id(), 0), 0);
+    // A command of the window's menu bar, as a click on it sends it.
+    void Choose(const std::vector<std::string>& captions) {
+        ChooseMenuItem(Form().Handle(), GetMenu(Form().Handle()), captions);
     }
     // Handles what the command left in the queue; true when the program
     // has been asked to end.
@@ -92,29 +91,6 @@ protected:
         Application::Instance().ProcessMessages();
         MSG quit{};
         return PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
-    }
-
-    // The process list's row showing the process id, read as it is shown.
-    int RowShowingProcess(DWORD processId) {
-        HWND list = Form().lsvProcesses.Handle();
-        int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-        for (int row = 0; row < rows; ++row) {
-            char text[32] = {};
-            ListView_GetItemText(list, row, 6, text, sizeof text);
-            if (ProcessIdText(processId) == text) return row;
-        }
-        return -1;
-    }
-    void ClickRow(int row) {
-        HWND list = Form().lsvProcesses.Handle();
-        RECT r{};
-        r.left = LVIR_BOUNDS;
-        ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r)));
-        LPARAM at = MAKELPARAM(r.left + 60, (r.top + r.bottom) / 2);
-        PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        PostMessageA(list, WM_LBUTTONUP, 0, at);
-        Application::Instance().ProcessMessages();
-        ASSERT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED), row);
     }
 
     std::unique_ptr<TCMain> controller;
@@ -132,13 +108,13 @@ protected:
 // the program closes.
 TEST_F(Commands, SessionCommandsAskFirstAndCloseTheProgramOnlyWhenTheSystemTakesTheRequest) {
     struct Case {
-        widgets::MenuItem& item;
+        const char* caption;
         const char* question;
         UINT flags;
     } cases[] = {
-        {Form().mniLogout, "All unsaved data will be lost.\r\nContinue to logout?", EWX_LOGOFF},
-        {Form().mniReboot, "All unsaved data will be lost.\r\nContinue to reboot?", EWX_REBOOT},
-        {Form().mniShutdowncomputer, "All unsaved data will be lost.\r\nContinue to shutdown?",
+        {"&Logout Windows user", "All unsaved data will be lost.\r\nContinue to logout?", EWX_LOGOFF},
+        {"&Reboot computer", "All unsaved data will be lost.\r\nContinue to reboot?", EWX_REBOOT},
+        {"&Shutdown computer", "All unsaved data will be lost.\r\nContinue to shutdown?",
          EWX_SHUTDOWN | EWX_POWEROFF},
     };
     system.refuses = true;
@@ -147,7 +123,7 @@ TEST_F(Commands, SessionCommandsAskFirstAndCloseTheProgramOnlyWhenTheSystemTakes
             answer = given;
             dialogs.clear();
             system.requests.clear();
-            Choose(c.item);
+            Choose({"&System", c.caption});
             ASSERT_EQ(dialogs.size(), given == DialogResult::OK ? 2u : 1u) << c.question;
             EXPECT_EQ(dialogs[0].text, c.question);
             EXPECT_EQ(dialogs[0].kind, DialogKind::Warning);
@@ -165,7 +141,7 @@ TEST_F(Commands, SessionCommandsAskFirstAndCloseTheProgramOnlyWhenTheSystemTakes
     system.refuses = false;
     dialogs.clear();
     system.requests.clear();
-    Choose(Form().mniReboot);
+    Choose({"&System", "&Reboot computer"});
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(system.requests, std::vector<UINT>{EWX_REBOOT});
     EXPECT_TRUE(ProgramEnds());
@@ -177,16 +153,18 @@ TEST_F(Commands, SessionCommandsAskFirstAndCloseTheProgramOnlyWhenTheSystemTakes
 TEST_F(Commands, AnyErrorWhileTerminatingIsAnsweredWithTheCannotTerminateMessage) {
     ChildProcess child(ChildExe("WindowChild"), "--none");
     child.WaitIdle();
-    controller->RefreshList();
-    int row = RowShowingProcess(child.Id());
+    HWND processes = Form().lsvProcesses.Handle();
+    HMENU popup = Form().popProcess.Handle();
+    ChooseMenuItem(Form().Handle(), popup, {"&Refresh screen"});
+    int row = FindRow(processes, 6, ProcessIdText(child.Id()));
     ASSERT_GE(row, 0);
-    ClickRow(row);
+    ClickRow(processes, row);
 
     throwAtConfirmation = true;
-    Choose(Form().mniShutdownprocess);
+    ChooseMenuItem(Form().Handle(), popup, {"Shut&down process"});
     ASSERT_EQ(dialogs.size(), 2u);
     EXPECT_EQ(dialogs[1].text, "Can not terminate WindowChild.exe.");
     EXPECT_EQ(dialogs[1].kind, DialogKind::Information);
     EXPECT_TRUE(child.Running());
-    EXPECT_EQ(RowShowingProcess(child.Id()), row);
+    EXPECT_EQ(FindRow(processes, 6, ProcessIdText(child.Id())), row);
 }

@@ -157,41 +157,6 @@ TEST_F(SettingsStore, ItemsAreWrittenAtExitAsTextAndReadBackUnderTheCompactTitle
     EXPECT_FALSE(store.Items[5].Visible);
 }
 
-// Which texts are numbers is the host tests' matter, and values of every
-// other kind go through the whole program in Robustness; here: any non-zero
-// number shows a column, anything else gives that column's own default.
-TEST_F(SettingsStore, OddStoredItemsReadAsTheirTextOrTheColumnsDefaultAndAreRewrittenAsText) {
-    struct Value {
-        const char* name;
-        DWORD type;
-        std::string data;  // with its zero when it has one
-        const char* readsAs;
-    } values[] = {
-        {"3visible", REG_SZ, {"7", 2}, "shown"},
-        {"1visible", REG_SZ, {"abc", 4}, "shown"},  // the default of column 1
-        {"5visible", REG_SZ, {"abc", 4}, "hidden"},  // the default of column 5
-        {"2visible", REG_SZ, {"0", 1}, "hidden"},  // no terminating zero
-        {"6width", REG_EXPAND_SZ, {"65", 3}, "65"},
-        {"4width", REG_DWORD, {reinterpret_cast<const char*>(&kSpellsDigits), 4}, "0"},
-    };
-    for (const Value& value : values)
-        Store("Items", value.name, value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
-    {
-        TCRegistry store;
-        for (const Value& value : values) {
-            int n = value.name[0] - '0';
-            std::string read = std::string(value.name).find("visible") != std::string::npos
-                                   ? (store.Items[n].Visible ? "shown" : "hidden")
-                                   : std::to_string(store.Items[n].Width);
-            EXPECT_EQ(read, value.readsAs) << value.name;
-        }
-    }
-    EXPECT_TRUE(dialogs.empty());
-    EXPECT_EQ(Stored("Items", "4width"), "0");
-    EXPECT_EQ(Stored("Items", "6width"), "65");
-    EXPECT_EQ(Stored("Items", "1visible"), "1");
-}
-
 TEST_F(SettingsStore, PlacementKeepsTheOuterRectangleOfASizeableWindowAndOnlyThePositionOfAFixedOne) {
     {
         TestWindow sizeable(kSizeable, 110, 120, 400, 300), fixed(kFixed, 50, 60, 300, 200);
@@ -229,13 +194,18 @@ TEST_F(SettingsStore, PlacementKeepsTheOuterRectangleOfASizeableWindowAndOnlyThe
         EXPECT_EQ(Bounds(part), "70,80 320x250");
         EXPECT_EQ(Bounds(unknown), "30,40 300x200");
 
-        // Minimised (or maximised) at exit: the placement stays as stored.
+        // Minimised or maximised at exit: the placement stays as stored.
         ShowWindow(sizeable.Handle(), SW_MINIMIZE);
         ASSERT_TRUE(IsIconic(sizeable.Handle()));
         store.WriteFormPlacement(sizeable.Handle(), "frmTest");
+        ShowWindow(part.Handle(), SW_MAXIMIZE);
+        ASSERT_TRUE(IsZoomed(part.Handle()));
+        store.WriteFormPlacement(part.Handle(), "frmPart");
     }
     EXPECT_EQ(Stored("Forms", "frmTestTop"), "120");
     EXPECT_EQ(Stored("Forms", "frmTestWidth"), "400");
+    EXPECT_EQ(Stored("Forms", "frmPartTop"), "abc");
+    EXPECT_EQ(Stored("Forms", "frmPartHeight"), "250");
     EXPECT_TRUE(dialogs.empty());
 }
 

@@ -16,11 +16,8 @@
 
 #include <gtest/gtest.h>
 
-#include <psapi.h>
-
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 using namespace testing_support;
@@ -33,10 +30,6 @@ const char kKey[] = "Software\\Quillmar\\OvrelleSoakTest";
 const int kWarmUpCycles = 20;
 const int kCycles = 150;
 const double kWorkingSetBoundMb = 3.0;
-
-using Counts = ResourceCounts;
-
-Counts TakeCounts() { return TakeResourceCounts(); }
 
 class Soak : public ::testing::Test {
 protected:
@@ -87,16 +80,17 @@ protected:
 
 }  // namespace
 
-TEST_F(Soak, RefreshesAndModuleFillsLeaveEveryCountAsItWas) {
+TEST_F(Soak, RefreshesAndModuleFillsLeaveEveryCountAsItWasAndClosingReleasesAll) {
     ChildProcess child(ChildExe("WindowChild"), "--none");
     child.WaitIdle();
     const std::string childIdText = ProcessIdText(child.Id());
+    ResourceCounts withoutWindow = TakeResourceCounts();
     controller = std::make_unique<TCMain>();
     controller->Form().Show();
 
     int cycle = 0;
     for (; cycle < kWarmUpCycles; ++cycle) Cycle(cycle, childIdText);
-    Counts before = TakeCounts();
+    ResourceCounts before = TakeResourceCounts();
     double workingSetBefore = WorkingSetMb();
     ExpectOwnersAccountForEverything();
     // The counters count: the lists show icons and the store's key is open.
@@ -104,7 +98,7 @@ TEST_F(Soak, RefreshesAndModuleFillsLeaveEveryCountAsItWas) {
     EXPECT_GT(widgets::UniqueRegKey::Live(), 0);
 
     for (; cycle < kWarmUpCycles + kCycles; ++cycle) Cycle(cycle, childIdText);
-    Counts after = TakeCounts();
+    ResourceCounts after = TakeResourceCounts();
     double workingSetAfter = WorkingSetMb();
 
     ASSERT_EQ(before.size(), after.size());
@@ -115,31 +109,18 @@ TEST_F(Soak, RefreshesAndModuleFillsLeaveEveryCountAsItWas) {
         << "from " << workingSetBefore << " MB to " << workingSetAfter << " MB";
     EXPECT_EQ(emptyModuleLists, 0);
     EXPECT_EQ(dialogs, std::vector<std::string>{});
-}
 
-TEST_F(Soak, ClosingTheControllerReleasesEverythingItHeld) {
-    ChildProcess child(ChildExe("WindowChild"), "--none");
-    child.WaitIdle();
-    const std::string childIdText = ProcessIdText(child.Id());
-    // The cache is program-wide and keeps its items; it is not the window's.
-    Counts before = TakeCounts();
-    controller = std::make_unique<TCMain>();
-    controller->Form().Show();
-    for (int cycle = 0; cycle < 10; ++cycle) Cycle(cycle, childIdText);
+    // Closed, the window leaves nothing behind but the file information
+    // cache, which is program-wide and keeps its items and their icons.
     long cacheIcons = widgets::UniqueIcon::Live();
     controller.reset();
     Application::Instance().DestroyMainForm();
     Application::Instance().ProcessMessages();
-
-    Counts after = TakeCounts();
-    for (std::size_t i = 0; i < before.size(); ++i) {
-        if (before[i].first == "file information items") continue;
-        if (before[i].first == "icons") {
-            EXPECT_EQ(after[i].second, cacheIcons) << "icons outside the cache";
-            continue;
-        }
-        // An image list that goes with its window takes its images along,
-        // so the count of live images falls back too.
-        EXPECT_EQ(after[i].second, before[i].second) << before[i].first;
+    ResourceCounts closed = TakeResourceCounts();
+    for (std::size_t i = 0; i < closed.size(); ++i) {
+        if (closed[i].first == "file_info_items") continue;
+        // An image list that goes with its window takes its images along.
+        long expected = closed[i].first == "icons" ? cacheIcons : withoutWindow[i].second;
+        EXPECT_EQ(closed[i].second, expected) << closed[i].first;
     }
 }
