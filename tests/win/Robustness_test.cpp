@@ -134,41 +134,6 @@ TEST_F(Robustness, RowsStayConsistentWhileProcessesStartAndEnd) {
 
 
 namespace {
-// A child that the test can end and then let go of entirely, so that its
-// id may be gone from the system.
-class UnheldChild {
-public:
-    explicit UnheldChild(const std::string& exe) {
-        std::string commandLine = "\"" + exe + "\" --none" + ParentArgument();
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info))
-            return;
-        CloseHandle(info.hThread);
-        WaitForInputIdle(info.hProcess, 10000);
-        process_ = info.hProcess;
-        id_ = info.dwProcessId;
-    }
-    ~UnheldChild() { EndAndLetGo(); }
-    UnheldChild(const UnheldChild&) = delete;
-    UnheldChild& operator=(const UnheldChild&) = delete;
-
-    DWORD Id() const { return id_; }
-    void EndAndLetGo() {
-        if (!process_) return;
-        TerminateProcess(process_, 7);
-        WaitForSingleObject(process_, 5000);
-        CloseHandle(process_);
-        process_ = nullptr;
-    }
-
-private:
-    HANDLE process_ = nullptr;
-    DWORD id_ = 0;
-};
-
 bool StillRunning(DWORD processId) {
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     if (!process) return false;
@@ -182,8 +147,9 @@ bool StillRunning(DWORD processId) {
 TEST_F(Robustness, ModuleListOfAProcessThatHasJustExitedIsEmpty) {
     ChildProcess held(ChildExe("WindowChild"), "--none" + ParentArgument());
     held.WaitIdle();
-    UnheldChild unheld(ChildExe("WindowChild"));
-    ASSERT_NE(unheld.Id(), 0u);
+    auto unheld = std::make_unique<ChildProcess>(ChildExe("WindowChild"), "--none" + ParentArgument());
+    unheld->WaitIdle();
+    const DWORD unheldId = unheld->Id();
     Start();
 
     int row = RowOfProcess(held.Id());
@@ -196,12 +162,13 @@ TEST_F(Robustness, ModuleListOfAProcessThatHasJustExitedIsEmpty) {
     ClickRow(Processes(), row);
     EXPECT_EQ(RowCount(Modules()), 0);
 
-    row = RowOfProcess(unheld.Id());
+    // Ended and let go of entirely, so that its id may be gone.
+    row = RowOfProcess(unheldId);
     ASSERT_GE(row, 0);
-    unheld.EndAndLetGo();
+    unheld.reset();
     // Wine may keep the ended process a moment longer; only a new process
     // under the same id would change what the list should show.
-    if (StillRunning(unheld.Id())) GTEST_SKIP() << "the id was given to another process at once";
+    if (StillRunning(unheldId)) GTEST_SKIP() << "the id was given to another process at once";
     ClickRow(Processes(), row);
     EXPECT_EQ(RowCount(Modules()), 0);
     EXPECT_EQ(dialogs, std::vector<std::string>{});
