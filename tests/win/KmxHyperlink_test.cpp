@@ -79,27 +79,24 @@ protected:
 
 }  // namespace
 
-TEST_F(Links, MovingFromOneLinkStraightOntoTheNextHighlightsOnlyTheNext) {
+TEST_F(Links, MovingOverLinksHighlightsOnlyTheOneUnderThePointerAndRestsEveryHintedLabel) {
     ASSERT_EQ(form->Left.Left() + form->Left.Width(), form->Right.Left());
     MoveTo(Panel(), Centre(form->Left));
     EXPECT_TRUE(Highlighted(form->Left));
     EXPECT_TRUE(AtRest(form->Right));
-
+    // Straight onto the touching next link.
     MoveTo(Panel(), Centre(form->Right));
     EXPECT_TRUE(AtRest(form->Left));
     EXPECT_TRUE(Highlighted(form->Right));
 
-    MoveTo(Panel(), MAKELPARAM(250, 110));  // bare panel
-    EXPECT_TRUE(AtRest(form->Left));
-    EXPECT_TRUE(AtRest(form->Right));
-}
-
-TEST_F(Links, ResetRestsEveryHintedLabelAndLeavesOthersAlone) {
+    // The bare panel rests every label with a hint and leaves the others.
     for (Label* label : {&form->Hinted, &form->Plain}) {
         label->SetUnderline(true);
         label->SetFontColor(color::Blue);
     }
     MoveTo(Panel(), MAKELPARAM(250, 110));
+    EXPECT_TRUE(AtRest(form->Left));
+    EXPECT_TRUE(AtRest(form->Right));
     EXPECT_TRUE(AtRest(form->Hinted));
     EXPECT_TRUE(Highlighted(form->Plain));
 
