@@ -504,7 +504,9 @@ TEST_F(MainWindow, MenuCommandsKeysAndDoubleClicksEndOrSwitchToTheFocusedRowsPro
     EXPECT_EQ(ended->WaitExit(5000), 0u);
     EXPECT_EQ(RowCount(list), rows - 1);
     EXPECT_EQ(RowOf(ended->Id()), -1);
-    if (row + 1 < rows) EXPECT_EQ(CellText(list, row, kPidColumn), below);
+    if (row + 1 < rows) {
+        EXPECT_EQ(CellText(list, row, kPidColumn), below);
+    }
     EXPECT_TRUE(sameFile->Running());
     EXPECT_GE(RowOf(sameFile->Id()), 0);
     // The count drops at the next tick, before any refresh.
