@@ -162,9 +162,8 @@ void ClickRow(HWND list, int row) {
 }
 
 void DoubleClickRow(HWND list, int row) {
+    ClickRow(list, row);
     POINT at = RowMiddle(list, row);
-    PostButton(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostButton(list, WM_LBUTTONUP, 0, at);
     PostButton(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
     PostButton(list, WM_LBUTTONUP, 0, at);
     Pump();
@@ -328,7 +327,23 @@ PopupSeen SeePopupMenu(const std::function<void()>& action) {
     return popupWatch.seen;
 }
 
-// ------------------------------------------------------- drawn text room
+// ------------------------------------------------------- drawn pixels
+
+std::vector<DWORD> DrawnPixels(int width, int height, const std::function<void(HDC)>& draw) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    draw(dc);
+    GdiFlush();
+    std::vector<DWORD> pixels(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + width * height);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return pixels;
+}
 
 namespace {
 // The dark pixels of a sub-item's cell as the control draws it, one flag
@@ -341,28 +356,15 @@ std::vector<bool> DrawnInk(HWND list, int width) {
     SendMessageA(list, LVM_GETSUBITEMRECT, 0, reinterpret_cast<LPARAM>(&cell));
     RECT client{};
     GetClientRect(list, &client);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = -client.bottom;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    SendMessageA(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
-    GdiFlush();
+    std::vector<DWORD> pixels = DrawnPixels(client.right, client.bottom, [list](HDC dc) {
+        SendMessageA(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    });
     std::vector<bool> ink(static_cast<size_t>(width), false);
-    const auto* pixels = static_cast<const DWORD*>(bits);
     for (int y = std::max<LONG>(cell.top, 0); y < std::min(cell.bottom, client.bottom); ++y)
         for (int x = 0; x < width && cell.left + x < client.right; ++x) {
-            DWORD p = pixels[y * client.right + cell.left + x];
+            DWORD p = pixels[static_cast<size_t>(y * client.right + cell.left + x)];
             if (((p >> 16) & 255) + ((p >> 8) & 255) + (p & 255) < 384) ink[static_cast<size_t>(x)] = true;
         }
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
     return ink;
 }
 }  // namespace

@@ -76,6 +76,10 @@ struct PopupSeen {
 };
 PopupSeen SeePopupMenu(const std::function<void()>& action);
 
+// The pixels (0x00RRGGBB, rows from the top) that the drawing leaves on a
+// bitmap of the given size.
+std::vector<DWORD> DrawnPixels(int width, int height, const std::function<void(HDC)>& draw);
+
 // The space a list view leaves between a sub-item's column edges and its
 // text, found by drawing: the narrowest column that the control draws a text
 // in without cutting it, less the text's width. Measured by the test on a

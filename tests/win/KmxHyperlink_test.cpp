@@ -79,27 +79,24 @@ protected:
 
 }  // namespace
 
-TEST_F(Links, MovingFromOneLinkStraightOntoTheNextHighlightsOnlyTheNext) {
+TEST_F(Links, MovingOverLinksHighlightsOnlyTheOneUnderThePointerAndRestsEveryHintedLabel) {
     ASSERT_EQ(form->Left.Left() + form->Left.Width(), form->Right.Left());
     MoveTo(Panel(), Centre(form->Left));
     EXPECT_TRUE(Highlighted(form->Left));
     EXPECT_TRUE(AtRest(form->Right));
-
+    // Straight onto the touching next link.
     MoveTo(Panel(), Centre(form->Right));
     EXPECT_TRUE(AtRest(form->Left));
     EXPECT_TRUE(Highlighted(form->Right));
 
-    MoveTo(Panel(), MAKELPARAM(250, 110));  // bare panel
-    EXPECT_TRUE(AtRest(form->Left));
-    EXPECT_TRUE(AtRest(form->Right));
-}
-
-TEST_F(Links, ResetRestsEveryHintedLabelAndLeavesOthersAlone) {
+    // The bare panel rests every label with a hint and leaves the others.
     for (Label* label : {&form->Hinted, &form->Plain}) {
         label->SetUnderline(true);
         label->SetFontColor(color::Blue);
     }
     MoveTo(Panel(), MAKELPARAM(250, 110));
+    EXPECT_TRUE(AtRest(form->Left));
+    EXPECT_TRUE(AtRest(form->Right));
     EXPECT_TRUE(AtRest(form->Hinted));
     EXPECT_TRUE(Highlighted(form->Plain));
 
@@ -109,7 +106,12 @@ TEST_F(Links, ResetRestsEveryHintedLabelAndLeavesOthersAlone) {
     EXPECT_EQ(form->Hinted.FontColor(), color::Maroon);
 }
 
-TEST_F(Links, ClickOpensTheUrlOwnedByTheMainWindowAndRestsTheLinks) {
+TEST_F(Links, AClickOpensTheLastUrlGivenOwnedByTheMainWindowAndRestsTheLinks) {
+    // Pressed on a link and released elsewhere: nothing opens.
+    SendMessageA(Panel(), WM_LBUTTONDOWN, MK_LBUTTON, Centre(form->Left));
+    SendMessageA(Panel(), WM_LBUTTONUP, 0, MAKELPARAM(250, 110));
+    EXPECT_TRUE(opened.empty());
+
     MoveTo(Panel(), Centre(form->Left));
     ClickAt(Panel(), Centre(form->Right));
     ASSERT_EQ(opened.size(), 1u);
@@ -117,21 +119,13 @@ TEST_F(Links, ClickOpensTheUrlOwnedByTheMainWindowAndRestsTheLinks) {
     EXPECT_EQ(opened[0].owner, form->Handle());
     EXPECT_TRUE(AtRest(form->Left));
     EXPECT_TRUE(AtRest(form->Right));
-}
 
-TEST_F(Links, PressingOnALinkAndReleasingElsewhereOpensNothing) {
-    SendMessageA(Panel(), WM_LBUTTONDOWN, MK_LBUTTON, Centre(form->Left));
-    SendMessageA(Panel(), WM_LBUTTONUP, 0, MAKELPARAM(250, 110));
-    EXPECT_TRUE(opened.empty());
-}
-
-TEST_F(Links, LinkingALabelTwiceKeepsOnlyTheLastUrl) {
+    // Linked again, a label opens only its new url.
     LabelToLink(form->Left, "http://second.example/");
-    EXPECT_EQ(form->Left.Hint(), "http://second.example/");
     EXPECT_EQ(form->Left.Cursor(), LoadCursor(nullptr, IDC_HAND));
     ClickAt(Panel(), Centre(form->Left));
-    ASSERT_EQ(opened.size(), 1u);  // the handlers were replaced, not added
-    EXPECT_EQ(opened[0].target, "http://second.example/");
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[1].target, "http://second.example/");
 }
 
 TEST_F(Links, LinksOnATabSheetAreRestedByTheSheet) {

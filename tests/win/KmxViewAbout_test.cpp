@@ -137,7 +137,6 @@ TEST_F(About, ShowsTheProgramsVersionAndLinksAndEndsWithOk) {
         EXPECT_EQ(about.Version.Text(), "Version 1.0  Build 1");
         EXPECT_EQ(about.Version.Left(), 12 + 177 + 8);
         EXPECT_EQ(about.Version.Top() + about.Version.Height(), 12 + 29);
-        EXPECT_EQ(about.ShortName, "Ovrelle");
         EXPECT_EQ(about.lblEmail.Text(), "Ovrelle@quillmar.net");
         EXPECT_EQ(about.lblEmail.Left() + about.lblEmail.Width(), 332);
         EXPECT_EQ(about.lblSite.Hint(), SiteUrl());
@@ -170,7 +169,6 @@ TEST_F(About, LongTitleGetsTheSmallerFontAndDonationCanBeHidden) {
     Run(
         [](TfrmAbout& about) {
             EXPECT_EQ(about.ProductName.FontHeight(), -19);  // 14 pt from 11 characters on
-            EXPECT_EQ(about.ShortName, "OvrelleViewer");
             EXPECT_EQ(about.lblEmail.Hint(), "mailto:OvrelleViewer@quillmar.net");
             EXPECT_FALSE(about.lblDonation.Visible());
             EXPECT_TRUE(about.lblSite.Visible());

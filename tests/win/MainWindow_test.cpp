@@ -35,6 +35,7 @@ const char kTitle[] = "Ovrelle Window Test";
 const char kKey[] = "Software\\Quillmar\\OvrelleWindowTest";
 const int kPathColumn = 4;
 const int kPidColumn = 6;
+const int kWidths[7] = {20, 235, 125, 220, -1, 0, 0};  // as designed; the path column takes the rest
 const char* const kItems[7] = {"&Icon", "&Product", "&Company", "&Description", "Path and &filename",
                                "&Version", "P&rocess ID"};
 
@@ -121,6 +122,41 @@ std::unique_ptr<ChildProcess> StartOwnChild(const std::string& arguments = "--no
 
 std::string FileNamePart(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
 
+bool EndsWith(std::string text, std::string end, bool ignoringCase = false) {
+    if (text.size() < end.size()) return false;
+    text = text.substr(text.size() - end.size());
+    if (ignoringCase)
+        for (std::string* s : {&text, &end})
+            std::transform(s->begin(), s->end(), s->begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text == end;
+}
+
+// The image a row shows, asked of the control.
+int ImageOfRow(HWND list, int row) {
+    LVITEMA item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    item.iImage = -2;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return item.iImage;
+}
+
+HIMAGELIST SmallImages(HWND list) {
+    return reinterpret_cast<HIMAGELIST>(SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+}
+
+// What an image looks like: its pixels drawn on white.
+std::vector<DWORD> PixelsOf(HIMAGELIST images, int index) {
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(images, &cx, &cy);
+    return DrawnPixels(cx, cy, [&](HDC dc) {
+        RECT all{0, 0, cx, cy};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        ImageList_Draw(images, index, dc, 0, 0, ILD_NORMAL);
+    });
+}
+
 }  // namespace
 
 TEST_F(MainWindow, LaysOutTheWindowAsDesignedAndListsEveryProcessOfTheWorld) {
@@ -152,16 +188,15 @@ TEST_F(MainWindow, LaysOutTheWindowAsDesignedAndListsEveryProcessOfTheWorld) {
 
     const std::vector<std::string> captions = {"", "Process", "Company", "Description", "Path and filename",
                                                "Version", "Process ID"};
-    const int widths[7] = {20, 235, 125, 220, -1, 0, 0};
     ASSERT_EQ(ColumnCount(Processes()), 7);
     ASSERT_EQ(ColumnCount(Modules()), 6);
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(ColumnCaption(Processes(), i), captions[static_cast<size_t>(i)]);
         if (i == kPathColumn) continue;
-        EXPECT_EQ(ColumnWidth(Processes(), i), widths[i]) << "column " << i;
+        EXPECT_EQ(ColumnWidth(Processes(), i), kWidths[i]) << "column " << i;
         if (i == 6) continue;
         EXPECT_EQ(ColumnCaption(Modules(), i), i == 1 ? "Module" : captions[static_cast<size_t>(i)]);
-        EXPECT_EQ(ColumnWidth(Modules(), i), widths[i]) << "module column " << i;
+        EXPECT_EQ(ColumnWidth(Modules(), i), kWidths[i]) << "module column " << i;
     }
     EXPECT_GT(ColumnWidth(Processes(), kPathColumn), 0);
     EXPECT_GT(ColumnWidth(Modules(), kPathColumn), 0);
@@ -180,8 +215,7 @@ TEST_F(MainWindow, LaysOutTheWindowAsDesignedAndListsEveryProcessOfTheWorld) {
         int row = RowOf(process.id);
         ASSERT_GE(row, 0) << process.path;
         std::string name = FileNamePart(process.path);
-        std::string path = CellText(Processes(), row, kPathColumn);
-        EXPECT_EQ(path.substr(path.size() - std::min(path.size(), name.size())), name);
+        EXPECT_TRUE(EndsWith(CellText(Processes(), row, kPathColumn), "\\" + name)) << process.path;
         std::string product = CellText(Processes(), row, 1), company = CellText(Processes(), row, 2);
         if (process.child == "LedgerChild") {
             EXPECT_EQ(product, "Nordlys Ledger");
@@ -253,8 +287,7 @@ TEST_F(MainWindow, HiddenColumnsStayHiddenThroughRefreshesResizesAndSplitterDrag
         expectLayout("after the refresh that the drag asked for");
     }
     // Shown again, each column has the width it had.
-    const int widths[7] = {20, 235, 125, 220, -1, 0, 0};
-    for (int i : {0, 1, 2, 3}) EXPECT_EQ(ColumnWidth(Processes(), i), widths[i]);
+    for (int i : {0, 1, 2, 3}) EXPECT_EQ(ColumnWidth(Processes(), i), kWidths[i]);
     EXPECT_EQ(dialogs.size(), 0u);
 }
 
@@ -392,48 +425,6 @@ TEST_F(MainWindow, ThePopupMenuOpensAtTheFocusedRowFromTheKeyboardAndAtThePointe
     EXPECT_EQ(FocusedRow(list), clicked);
 }
 
-TEST_F(MainWindow, AClickShowsTheRowsModulesAndADoubleClickSwitchesToItsWindow) {
-    auto target = StartOwnChild("SwitchTarget");
-    HWND window = WaitForWindow(target->Id(), "SwitchTarget");
-    ASSERT_NE(window, nullptr);
-    ShowWindow(window, SW_MINIMIZE);
-    Start();
-
-    std::vector<PopulatedWorld::Process> previews = PopulatedWorld::Current()->RunningFrom("Förhandsgranskaren.exe");
-    ASSERT_FALSE(previews.empty());
-    int row = RowOf(previews[0].id);
-    ASSERT_GE(row, 0);
-    ClickRow(Processes(), row);
-    HWND modules = Modules();
-    ASSERT_TRUE(Scrolls(modules));
-    EXPECT_EQ(CellText(modules, 0, 1), "Förhandsgranskaren.exe");
-    EXPECT_EQ(CellText(modules, 0, 2), "Quillmar Test");
-    const std::string name = "\\Förhandsgranskaren.exe";
-    std::string first = CellText(modules, 0, kPathColumn);
-    ASSERT_GT(first.size(), name.size());
-    EXPECT_EQ(first.substr(first.size() - name.size()), name);
-    int moduleRows = RowCount(modules);
-
-    // Moving the selection with the keys leaves the module list alone.
-    SetFocus(Processes());
-    PressKey(VK_DOWN);
-    EXPECT_TRUE(PumpUntil([&] { return SelectedRow(Processes()) == row + 1; }, 3000));
-    EXPECT_EQ(RowCount(modules), moduleRows);
-    EXPECT_EQ(CellText(modules, 0, 1), "Förhandsgranskaren.exe");
-
-    int switchRow = RowOf(target->Id());
-    ASSERT_GE(switchRow, 0);
-    DoubleClickRow(Processes(), switchRow);
-    EXPECT_TRUE(PumpUntil([&] { return !IsIconic(window) && GetForegroundWindow() == window; }, 5000));
-
-    // And from the popup menu, after it has been minimised again.
-    ShowWindow(window, SW_MINIMIZE);
-    ASSERT_TRUE(PumpUntil([&] { return IsIconic(window) != FALSE; }, 3000));
-    Choose({"&Switch to process"});
-    EXPECT_TRUE(PumpUntil([&] { return !IsIconic(window); }, 5000));
-    EXPECT_EQ(dialogs.size(), 0u);
-}
-
 TEST_F(MainWindow, ARefreshKeepsTheSelectionByPosition) {
     auto last = StartOwnChild();
     Start();
@@ -454,39 +445,6 @@ TEST_F(MainWindow, ARefreshKeepsTheSelectionByPosition) {
     EXPECT_EQ(FocusedRow(Processes()), rows - 2);
 }
 
-TEST_F(MainWindow, ShutdownProcessEndsTheFocusedRowsProcessOnlyWhenConfirmed) {
-    auto child = StartOwnChild();
-    Start();
-    int row = RowOf(child->Id());
-    ASSERT_GE(row, 0);
-    ClickRow(Processes(), row);
-    int rows = RowCount(Processes());
-
-    answer = DialogResult::No;
-    Choose({"Shut&down process"});
-    ASSERT_EQ(dialogs.size(), 1u);
-    EXPECT_EQ(dialogs[0].text,
-              "Do you want to terminate WindowChild.exe?\r\nPossible the system become instable or out of control.");
-    EXPECT_EQ(dialogs[0].kind, DialogKind::Warning);
-    EXPECT_EQ(dialogs[0].buttons, DialogButtons::YesNo);
-    EXPECT_TRUE(child->Running());
-    EXPECT_EQ(RowCount(Processes()), rows);
-
-    answer = DialogResult::Yes;
-    std::string below = row + 1 < rows ? CellText(Processes(), row + 1, kPidColumn) : "";
-    Choose({"Shut&down process"});
-    EXPECT_EQ(child->WaitExit(5000), 0u);
-    EXPECT_EQ(dialogs.size(), 2u);
-    EXPECT_EQ(RowCount(Processes()), rows - 1);
-    EXPECT_EQ(RowOf(child->Id()), -1);
-    if (row + 1 < rows) {
-        EXPECT_EQ(CellText(Processes(), row, kPidColumn), below);
-    }
-    // The count drops at the next tick, before any refresh.
-    std::string count = "Process count: " + std::to_string(rows - 1);
-    EXPECT_TRUE(PumpUntil([&] { return StatusText(Status(), 3) == count; }, 5000)) << StatusText(Status(), 3);
-}
-
 TEST_F(MainWindow, AnErrorInAHandlerIsReportedAndTheWindowGoesOn) {
     Start();
     controller->Form().lsvProcesses.OnClick = [] { throw std::runtime_error("boom"); };
@@ -502,7 +460,7 @@ TEST_F(MainWindow, AnErrorInAHandlerIsReportedAndTheWindowGoesOn) {
 
 // ------------------------------------------------ keys, clipboard, tips
 
-TEST_F(MainWindow, F5DeleteAndEnterDoWhatTheirMenuCommandsDo) {
+TEST_F(MainWindow, MenuCommandsKeysAndDoubleClicksEndOrSwitchToTheFocusedRowsProcess) {
     auto gone = StartOwnChild();
     auto ended = StartOwnChild();
     auto sameFile = StartOwnChild();
@@ -521,25 +479,55 @@ TEST_F(MainWindow, F5DeleteAndEnterDoWhatTheirMenuCommandsDo) {
     PressKey(VK_F5);
     EXPECT_TRUE(PumpUntil([&] { return RowOf(goneId) == -1; }, 5000)) << "F5 did not refresh";
 
-    // Delete: the terminate question for the focused row, then only its
-    // process ends (another of the same file runs on).
-    ClickRow(list, RowOf(ended->Id()));
-    answer = DialogResult::Yes;
-    PressKey(VK_DELETE);
-    ASSERT_TRUE(PumpUntil([&] { return !dialogs.empty(); }, 5000)) << "Delete asked nothing";
+    // Shutdown asks first; answered No, nothing ends.
+    const int row = RowOf(ended->Id());
+    ASSERT_GE(row, 0);
+    ClickRow(list, row);
+    const int rows = RowCount(list);
+    answer = DialogResult::No;
+    Choose({"Shut&down process"});
+    ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0].text,
               "Do you want to terminate WindowChild.exe?\r\nPossible the system become instable or out of control.");
+    EXPECT_EQ(dialogs[0].kind, DialogKind::Warning);
     EXPECT_EQ(dialogs[0].buttons, DialogButtons::YesNo);
+    EXPECT_TRUE(ended->Running());
+    EXPECT_EQ(RowCount(list), rows);
+
+    // Delete asks the same; answered Yes, only the focused row's process
+    // ends (another of the same file runs on) and its row goes at once.
+    answer = DialogResult::Yes;
+    const std::string below = row + 1 < rows ? CellText(list, row + 1, kPidColumn) : "";
+    PressKey(VK_DELETE);
+    ASSERT_TRUE(PumpUntil([&] { return dialogs.size() == 2; }, 5000)) << "Delete asked nothing";
+    EXPECT_EQ(dialogs[1].text, dialogs[0].text);
     EXPECT_EQ(ended->WaitExit(5000), 0u);
+    EXPECT_EQ(RowCount(list), rows - 1);
     EXPECT_EQ(RowOf(ended->Id()), -1);
+    if (row + 1 < rows) {
+        EXPECT_EQ(CellText(list, row, kPidColumn), below);
+    }
     EXPECT_TRUE(sameFile->Running());
     EXPECT_GE(RowOf(sameFile->Id()), 0);
+    // The count drops at the next tick, before any refresh.
+    const std::string count = "Process count: " + std::to_string(rows - 1);
+    EXPECT_TRUE(PumpUntil([&] { return StatusText(Status(), 3) == count; }, 5000)) << StatusText(Status(), 3);
 
-    // Enter: as a double click, the row's window comes to the front.
+    // Enter, a double click and the Switch command each bring the row's
+    // window back from the taskbar.
+    auto expectRestored = [&](const std::string& how) {
+        EXPECT_TRUE(PumpUntil([&] { return !IsIconic(window) && GetForegroundWindow() == window; }, 5000)) << how;
+        ShowWindow(window, SW_MINIMIZE);
+        ASSERT_TRUE(PumpUntil([&] { return IsIconic(window) != FALSE; }, 3000));
+    };
     ClickRow(list, RowOf(target->Id()));
     PressKey(VK_RETURN);
-    EXPECT_TRUE(PumpUntil([&] { return !IsIconic(window) && GetForegroundWindow() == window; }, 5000));
-    EXPECT_EQ(dialogs.size(), 1u);
+    expectRestored("by Enter");
+    DoubleClickRow(list, RowOf(target->Id()));
+    expectRestored("by a double click");
+    Choose({"&Switch to process"});
+    EXPECT_TRUE(PumpUntil([&] { return !IsIconic(window); }, 5000)) << "by the menu";
+    EXPECT_EQ(dialogs.size(), 2u);
 }
 
 TEST_F(MainWindow, CtrlCCopiesTheShownColumnsOfTheSelectedRowWithItsWholePath) {
@@ -547,7 +535,7 @@ TEST_F(MainWindow, CtrlCCopiesTheShownColumnsOfTheSelectedRowWithItsWholePath) {
     std::vector<PopulatedWorld::Process> previews = PopulatedWorld::Current()->RunningFrom("Förhandsgranskaren.exe");
     ASSERT_FALSE(previews.empty());
     const PopulatedWorld::Process& preview = previews[0];
-    Choose({"&Items", "&Company"});
+    Choose({"&Items", "&Description"});
     Choose({"&Items", "P&rocess ID"});
     int row = RowOf(preview.id);
     ASSERT_GE(row, 0);
@@ -557,20 +545,20 @@ TEST_F(MainWindow, CtrlCCopiesTheShownColumnsOfTheSelectedRowWithItsWholePath) {
     EmptyTheClipboard();
     PressChord({VK_CONTROL, 'C'});
     EXPECT_TRUE(PumpUntil([] { return !ClipboardText().empty(); }, 5000)) << "nothing was copied";
-    const std::string description = CellText(Processes(), row, 3);
-    EXPECT_EQ(ClipboardText(), "Process\tDescription\tPath and filename\tProcess ID\r\n"
-                               "Förhandsgranskaren.exe\t" + description + "\t" + preview.path + "\t" +
+    EXPECT_EQ(ClipboardText(), "Process\tCompany\tPath and filename\tProcess ID\r\n"
+                               "Förhandsgranskaren.exe\tQuillmar Test\t" + preview.path + "\t" +
                                    ProcessIdText(preview.id) + "\r\n");
 
-    // The module list copies its own columns (it has no Process ID).
+    // The click showed the process's modules, its own file first; the
+    // module list copies its own columns (it has no Process ID).
     SetFocus(Modules());
     PressKey(VK_HOME);
     ASSERT_TRUE(PumpUntil([this] { return SelectedRow(Modules()) == 0; }, 5000));
     EmptyTheClipboard();
     PressChord({VK_CONTROL, 'C'});
     EXPECT_TRUE(PumpUntil([] { return !ClipboardText().empty(); }, 5000));
-    EXPECT_EQ(ClipboardText(), "Module\tDescription\tPath and filename\r\n"
-                               "Förhandsgranskaren.exe\t" + description + "\t" + preview.path + "\r\n");
+    EXPECT_EQ(ClipboardText(), "Module\tCompany\tPath and filename\r\n"
+                               "Förhandsgranskaren.exe\tQuillmar Test\t" + preview.path + "\r\n");
     EXPECT_EQ(dialogs.size(), 0u);
 }
 
@@ -623,8 +611,7 @@ TEST_F(MainWindow, TypedLettersFindTheNextRowByItsProcessTextOrFileName) {
     SetFocus(Modules());
     TypeLetters("wsock32");
     EXPECT_TRUE(PumpUntil([this] {
-        std::string path = CellText(Modules(), FocusedRow(Modules()), kPathColumn);
-        return path.size() > 12 && lstrcmpiA(path.substr(path.size() - 12).c_str(), "\\wsock32.dll") == 0;
+        return EndsWith(CellText(Modules(), FocusedRow(Modules()), kPathColumn), "\\wsock32.dll", true);
     }, 5000)) << CellText(Modules(), FocusedRow(Modules()), kPathColumn);
     visible = VisibleRows(Modules());
     EXPECT_NE(std::find(visible.begin(), visible.end(), FocusedRow(Modules())), visible.end());
@@ -693,54 +680,6 @@ TEST_F(MainWindow, DISABLED_HoldsThePopulatedWindowForAScreenshot) {
     Pump(1000 * (hold ? atoi(hold) : 20));
 }
 
-namespace {
-
-// The image a row shows, asked of the control.
-int ImageOfRow(HWND list, int row) {
-    LVITEMA item{};
-    item.mask = LVIF_IMAGE;
-    item.iItem = row;
-    item.iImage = -2;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    return item.iImage;
-}
-
-HIMAGELIST SmallImages(HWND list) {
-    return reinterpret_cast<HIMAGELIST>(SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
-}
-
-// What an image looks like: its pixels drawn on white.
-std::vector<COLORREF> PixelsOf(HIMAGELIST images, int index) {
-    int cx = 0, cy = 0;
-    ImageList_GetIconSize(images, &cx, &cy);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    RECT all{0, 0, cx, cy};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    ImageList_Draw(images, index, dc, 0, 0, ILD_NORMAL);
-    GdiFlush();
-    std::vector<COLORREF> pixels(static_cast<COLORREF*>(bits), static_cast<COLORREF*>(bits) + cx * cy);
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    return pixels;
-}
-
-bool EndsWithIgnoringCase(std::string text, std::string end) {
-    if (text.size() < end.size()) return false;
-    text = text.substr(text.size() - end.size());
-    for (std::string* s : {&text, &end})
-        std::transform(s->begin(), s->end(), s->begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text == end;
-}
-
-}  // namespace
-
 TEST_F(MainWindow, RowsOfOneIconShareOneImageAndRefreshesAddNone) {
     Start();
     HIMAGELIST processImages = SmallImages(Processes()), moduleImages = SmallImages(Modules());
@@ -770,7 +709,7 @@ TEST_F(MainWindow, RowsOfOneIconShareOneImageAndRefreshesAddNone) {
     ASSERT_GT(RowCount(Modules()), 60);
     int dllImage = -1, dllRows = 0;
     for (int row = 0; row < RowCount(Modules()); ++row) {
-        if (!EndsWithIgnoringCase(CellText(Modules(), row, kPathColumn), ".dll")) continue;
+        if (!EndsWith(CellText(Modules(), row, kPathColumn), ".dll", true)) continue;
         if (dllImage < 0) dllImage = ImageOfRow(Modules(), row);
         EXPECT_EQ(ImageOfRow(Modules(), row), dllImage) << CellText(Modules(), row, kPathColumn);
         ++dllRows;
@@ -782,7 +721,7 @@ TEST_F(MainWindow, RowsOfOneIconShareOneImageAndRefreshesAddNone) {
     // A file first shown as a process keeps its own icon among the modules.
     const int browserRow = RowOf(browsers[1].id);
     ClickRow(Processes(), browserRow);
-    ASSERT_TRUE(EndsWithIgnoringCase(CellText(Modules(), 0, kPathColumn), "\\skylark.exe"));
+    ASSERT_TRUE(EndsWith(CellText(Modules(), 0, kPathColumn), "\\skylark.exe", true));
     EXPECT_EQ(PixelsOf(moduleImages, ImageOfRow(Modules(), 0)), PixelsOf(processImages, browserImage));
     EXPECT_NE(ImageOfRow(Modules(), 0), dllImage);
 
