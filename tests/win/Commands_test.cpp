@@ -1,37 +1,21 @@
 // The commands of the main window as its menus send them: the session
 // commands against a system that takes or refuses the request, and the
 // termination of a process when something fails on the way.
-#include "controllers/ControllerMain.h"
-#include "framework/KmxFormat.h"
 #include "framework/KmxMiscellaneous.h"
 #include "support/Gui.h"
+#include "support/ProgramWindow.h"
 #include "support/TestSupport.h"
 #include "widgets/Application.h"
-#include "widgets/Dialogs.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 using namespace testing_support;
-using widgets::Application;
-using widgets::DialogButtons;
-using widgets::DialogKind;
-using widgets::DialogResult;
 
 namespace {
-
-const char kTitle[] = "Ovrelle Commands Test";
-const char kKey[] = "Software\\Quillmar\\OvrelleCommandsTest";
-
-struct Dialog {
-    std::string text;
-    DialogKind kind;
-    DialogButtons buttons;
-};
 
 // The session end as the system answers it; the real one is never reached.
 struct SessionSystem {
@@ -55,47 +39,38 @@ std::string SystemWording(DWORD code) {
     return std::string(text, length);
 }
 
-class Commands : public ::testing::Test {
+class Commands : public ProgramWindowTest {
 protected:
+    Commands() : ProgramWindowTest("Ovrelle Commands Test", "Software\\Quillmar\\OvrelleCommandsTest") {}
     void SetUp() override {
-        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
-        Application::Instance().SetTitle(kTitle);
-        widgets::SetDialogHook([this](const std::string& text, DialogKind kind, DialogButtons buttons) {
-            dialogs.push_back({text, kind, buttons});
-            if (throwAtConfirmation && buttons == DialogButtons::YesNo) throw 42;  // not a std::exception
-            return answer;
-        });
+        ProgramWindowTest::SetUp();
         savedSession = SessionApi();
         SessionApi().ExitWindowsEx = StandInExitWindowsEx;
         sessionSystem = &system;
-        controller = std::make_unique<TCMain>();
-        Form().Show();
+        Start();
     }
     void TearDown() override {
-        controller.reset();
-        Application::Instance().DestroyMainForm();
+        ProgramWindowTest::TearDown();
         SessionApi() = savedSession;
         sessionSystem = nullptr;
-        widgets::SetDialogHook(nullptr);
-        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
     }
-    TfrmMain& Form() { return controller->Form(); }
+    DialogResult Answer(const Dialog& dialog) override {
+        if (throwAtConfirmation && dialog.buttons == DialogButtons::YesNo) throw 42;  // not a std::exception
+        return answer;
+    }
 
     // A command of the window's menu bar, as a click on it sends it.
-    void Choose(const std::vector<std::string>& captions) {
-        ChooseMenuItem(Form().Handle(), GetMenu(Form().Handle()), captions);
+    void ChooseFromMenuBar(const std::vector<std::string>& captions) {
+        ChooseMenuItem(Main(), GetMenu(Main()), captions);
     }
     // Handles what the command left in the queue; true when the program
     // has been asked to end.
     bool ProgramEnds() {
-        Application::Instance().ProcessMessages();
+        widgets::Application::Instance().ProcessMessages();
         MSG quit{};
         return PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
     }
 
-    std::unique_ptr<TCMain> controller;
-    std::vector<Dialog> dialogs;
-    DialogResult answer = DialogResult::OK;
     bool throwAtConfirmation = false;
     SessionSystem system;
     TSessionApi savedSession{};
@@ -123,7 +98,7 @@ TEST_F(Commands, SessionCommandsAskFirstAndCloseTheProgramOnlyWhenTheSystemTakes
             answer = given;
             dialogs.clear();
             system.requests.clear();
-            Choose({"&System", c.caption});
+            ChooseFromMenuBar({"&System", c.caption});
             ASSERT_EQ(dialogs.size(), given == DialogResult::OK ? 2u : 1u) << c.question;
             EXPECT_EQ(dialogs[0].text, c.question);
             EXPECT_EQ(dialogs[0].kind, DialogKind::Warning);
@@ -141,7 +116,7 @@ TEST_F(Commands, SessionCommandsAskFirstAndCloseTheProgramOnlyWhenTheSystemTakes
     system.refuses = false;
     dialogs.clear();
     system.requests.clear();
-    Choose({"&System", "&Reboot computer"});
+    ChooseFromMenuBar({"&System", "&Reboot computer"});
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(system.requests, std::vector<UINT>{EWX_REBOOT});
     EXPECT_TRUE(ProgramEnds());
@@ -153,18 +128,16 @@ TEST_F(Commands, SessionCommandsAskFirstAndCloseTheProgramOnlyWhenTheSystemTakes
 TEST_F(Commands, AnyErrorWhileTerminatingIsAnsweredWithTheCannotTerminateMessage) {
     ChildProcess child(ChildExe("WindowChild"), "--none");
     child.WaitIdle();
-    HWND processes = Form().lsvProcesses.Handle();
-    HMENU popup = Form().popProcess.Handle();
-    ChooseMenuItem(Form().Handle(), popup, {"&Refresh screen"});
-    int row = FindRow(processes, 6, ProcessIdText(child.Id()));
+    Refresh();
+    int row = RowOf(child.Id());
     ASSERT_GE(row, 0);
-    ClickRow(processes, row);
+    ClickRow(Processes(), row);
 
     throwAtConfirmation = true;
-    ChooseMenuItem(Form().Handle(), popup, {"Shut&down process"});
+    Choose({"Shut&down process"});
     ASSERT_EQ(dialogs.size(), 2u);
     EXPECT_EQ(dialogs[1].text, "Can not terminate WindowChild.exe.");
     EXPECT_EQ(dialogs[1].kind, DialogKind::Information);
     EXPECT_TRUE(child.Running());
-    EXPECT_EQ(FindRow(processes, 6, ProcessIdText(child.Id())), row);
+    EXPECT_EQ(RowOf(child.Id()), row);
 }

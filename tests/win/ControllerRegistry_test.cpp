@@ -1,14 +1,12 @@
 #include "controllers/ControllerRegistry.h"
 
+#include "support/ProgramWindow.h"
 #include "widgets/Application.h"
-#include "widgets/Dialogs.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
-#include <utility>
-#include <vector>
 
 // Every test works on its own key of this prefix's HKEY_CURRENT_USER, never
 // on the program's own "Ovrelle" key. The program's round trip of its
@@ -95,24 +93,17 @@ LONG WINAPI CreateKeyFailingForForms(HKEY key, LPCSTR subKey, DWORD reserved, LP
     return RegCreateKeyExA(key, subKey, reserved, keyClass, options, access, security, result, disposition);
 }
 
-class SettingsStore : public ::testing::Test {
+// Tests the store alone; the program's window is never started.
+class SettingsStore : public testing_support::ProgramWindowTest {
 protected:
-    void SetUp() override {
-        savedTitle_ = widgets::Application::Instance().Title();
-        widgets::Application::Instance().SetTitle("Ovrelle Store Test");
-        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
-        widgets::SetDialogHook(
-            [this](const std::string& text, widgets::DialogKind kind, widgets::DialogButtons buttons) {
-                dialogs.push_back({text, kind});
-                EXPECT_EQ(buttons, widgets::DialogButtons::OK);
-                return widgets::DialogResult::OK;
-            });
-    }
+    SettingsStore() : ProgramWindowTest("Ovrelle Store Test", kKey) {}
     void TearDown() override {
         RegistryFunctions() = SystemRegistryFunctions();
-        widgets::SetDialogHook(nullptr);
-        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
-        widgets::Application::Instance().SetTitle(savedTitle_);
+        ProgramWindowTest::TearDown();
+    }
+    DialogResult Answer(const Dialog& dialog) override {
+        EXPECT_EQ(dialog.buttons, DialogButtons::OK);
+        return DialogResult::OK;
     }
     void ExpectDefaultItems(const TCRegistry& store) {
         for (int n = 0; n < TCRegistry::ItemCount; ++n) {
@@ -120,11 +111,6 @@ protected:
             EXPECT_EQ(store.Items[n].Width, 0) << n;
         }
     }
-
-    std::vector<std::pair<std::string, widgets::DialogKind>> dialogs;
-
-private:
-    std::string savedTitle_;
 };
 
 TEST_F(SettingsStore, ItemsAreWrittenAtExitAsTextAndReadBackUnderTheCompactTitle) {
@@ -217,8 +203,8 @@ TEST_F(SettingsStore, AnUnusableKeyIsReportedOnceAndTheValuesStayInMemory) {
         TestWindow window(kSizeable, 70, 80, 320, 240);
         TCRegistry store;
         ASSERT_EQ(dialogs.size(), 1u);
-        EXPECT_EQ(dialogs[0].first, "Error reading Windows Registry.");
-        EXPECT_EQ(dialogs[0].second, widgets::DialogKind::Plain);
+        EXPECT_EQ(dialogs[0].text, "Error reading Windows Registry.");
+        EXPECT_EQ(dialogs[0].kind, DialogKind::Plain);
         ExpectDefaultItems(store);
         store.ReadFormPlacement(window.Handle(), "frmTest");
         EXPECT_EQ(Bounds(window), "70,80 320x240");
@@ -246,8 +232,8 @@ TEST_F(SettingsStore, FailedWritesLoseNothingElseAndAreReportedOnceTogether) {
     EXPECT_EQ(Stored("Items", "3width"), "(missing)");
     EXPECT_EQ(Stored("Items", "4width"), "300");
     ASSERT_EQ(dialogs.size(), 1u);
-    EXPECT_EQ(dialogs[0].first, "Failed to create key Forms\nFailed to set data for '3width'");
-    EXPECT_EQ(dialogs[0].second, widgets::DialogKind::Error);
+    EXPECT_EQ(dialogs[0].text, "Failed to create key Forms\nFailed to set data for '3width'");
+    EXPECT_EQ(dialogs[0].kind, DialogKind::Error);
 }
 
 }  // namespace

@@ -3,13 +3,11 @@
 // as real input, the window resized and the splitter dragged. What is
 // checked is what the window shows: cell texts and column widths as the
 // controls report them, the Items checks, where the popup opens, dialogs.
-#include "controllers/ControllerMain.h"
 #include "framework/KmxFormat.h"
 #include "support/Gui.h"
+#include "support/ProgramWindow.h"
 #include "support/TestSupport.h"
 #include "support/World.h"
-#include "widgets/Application.h"
-#include "widgets/Dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -22,63 +20,25 @@
 #include <vector>
 
 using namespace testing_support;
-using widgets::Application;
-using widgets::DialogButtons;
-using widgets::DialogKind;
-using widgets::DialogResult;
 
 namespace {
 
 ::testing::Environment* const world = ::testing::AddGlobalTestEnvironment(new PopulatedWorld);
 
-const char kTitle[] = "Ovrelle Window Test";
-const char kKey[] = "Software\\Quillmar\\OvrelleWindowTest";
-const int kPathColumn = 4;
-const int kPidColumn = 6;
 const int kWidths[7] = {20, 235, 125, 220, -1, 0, 0};  // as designed; the path column takes the rest
 const char* const kItems[7] = {"&Icon", "&Product", "&Company", "&Description", "Path and &filename",
                                "&Version", "P&rocess ID"};
 
-struct Dialog {
-    std::string text;
-    DialogKind kind;
-    DialogButtons buttons;
-};
-
-class MainWindow : public ::testing::Test {
+class MainWindow : public ProgramWindowTest {
 protected:
+    MainWindow() : ProgramWindowTest("Ovrelle Window Test", "Software\\Quillmar\\OvrelleWindowTest") {}
     void SetUp() override {
         ASSERT_NE(PopulatedWorld::Current(), nullptr);
-        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
-        Application::Instance().SetTitle(kTitle);
-        widgets::SetDialogHook([this](const std::string& text, DialogKind kind, DialogButtons buttons) {
-            dialogs.push_back({text, kind, buttons});
-            return answer;
-        });
-    }
-    void TearDown() override {
-        controller.reset();
-        Application::Instance().DestroyMainForm();
-        widgets::SetDialogHook(nullptr);
-        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
-    }
-    void Start() {
-        controller = std::make_unique<TCMain>();
-        controller->Form().Show();
-        SetForegroundWindow(Main());
-        SetFocus(Processes());
-        Pump();
+        ProgramWindowTest::SetUp();
     }
 
-    HWND Main() { return controller->Form().Handle(); }
-    HWND Processes() { return controller->Form().lsvProcesses.Handle(); }
-    HWND Modules() { return controller->Form().lsvModules.Handle(); }
-    HWND Status() { return controller->Form().stbStatus.Handle(); }
+    HWND Status() { return Form().stbStatus.Handle(); }
     HWND Splitter() { return FindWindowExA(Main(), nullptr, "OvrelleSplitter", nullptr); }
-    HMENU Popup() { return controller->Form().popProcess.Handle(); }
-
-    void Choose(const std::vector<std::string>& captions) { ChooseMenuItem(Main(), Popup(), captions); }
-    void Refresh() { Choose({"&Refresh screen"}); }
     // The checks of the Items submenu as it shows them when it opens.
     std::array<bool, 7> ItemsChecks() {
         HMENU items = OpenSubmenu(Main(), Popup(), "&Items");
@@ -86,7 +46,6 @@ protected:
         for (int i = 0; i < 7; ++i) checks[static_cast<size_t>(i)] = MenuItemChecked(items, i);
         return checks;
     }
-    int RowOf(DWORD processId) { return FindRow(Processes(), kPidColumn, ProcessIdText(processId)); }
 
     void Resize(int dx, int dy) {
         RECT r{};
@@ -107,10 +66,6 @@ protected:
         EXPECT_TRUE(PumpUntil([this] { return controller->Countdown > 1; }, 15000));
         Pump();
     }
-
-    std::unique_ptr<TCMain> controller;
-    std::vector<Dialog> dialogs;
-    DialogResult answer = DialogResult::OK;
 };
 
 // A child of the test's own, for what ends or changes a process.
@@ -293,7 +248,7 @@ TEST_F(MainWindow, HiddenColumnsStayHiddenThroughRefreshesResizesAndSplitterDrag
 
 TEST_F(MainWindow, DraggedColumnsStopAtTheirLimitsAndAreRemembered) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kKey) + "\\Items").c_str(), 0, nullptr, 0,
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (settingsKey + "\\Items").c_str(), 0, nullptr, 0,
                               KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegSetValueExA(key, "1width", 0, REG_SZ, reinterpret_cast<const BYTE*>("700"), 4);
@@ -322,12 +277,11 @@ TEST_F(MainWindow, DraggedColumnsStopAtTheirLimitsAndAreRemembered) {
     Choose({"&Items", "&Company"});
     EXPECT_EQ(ColumnWidth(Processes(), 2), 180);
 
-    controller.reset();
-    Application::Instance().DestroyMainForm();
-    auto stored = [](const char* name) {
+    Stop();
+    auto stored = [this](const char* name) {
         char text[32] = {};
         DWORD size = sizeof text;
-        RegGetValueA(HKEY_CURRENT_USER, (std::string(kKey) + "\\Items").c_str(), name, RRF_RT_REG_SZ, nullptr,
+        RegGetValueA(HKEY_CURRENT_USER, (settingsKey + "\\Items").c_str(), name, RRF_RT_REG_SZ, nullptr,
                      text, &size);
         return std::string(text);
     };
@@ -447,7 +401,7 @@ TEST_F(MainWindow, ARefreshKeepsTheSelectionByPosition) {
 
 TEST_F(MainWindow, AnErrorInAHandlerIsReportedAndTheWindowGoesOn) {
     Start();
-    controller->Form().lsvProcesses.OnClick = [] { throw std::runtime_error("boom"); };
+    Form().lsvProcesses.OnClick = [] { throw std::runtime_error("boom"); };
     ClickRow(Processes(), 2);
     EXPECT_TRUE(PumpUntil([this] { return !dialogs.empty(); }, 3000));
     ASSERT_EQ(dialogs.size(), 1u);

@@ -2,14 +2,12 @@
 // the list is built, processes it may not read, a module list of a process
 // that has just ended, odd registry contents, and a damaged instance table.
 // None of it may crash the program, show an error box or leave bad rows.
-#include "controllers/ControllerMain.h"
 #include "framework/KmxFormat.h"
 #include "framework/KmxRegistryText.h"
 #include "support/Gui.h"
+#include "support/ProgramWindow.h"
 #include "support/TestSupport.h"
 #include "sysinfo/JclAppInst.h"
-#include "widgets/Application.h"
-#include "widgets/Dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -25,50 +23,14 @@
 #include <vector>
 
 using namespace testing_support;
-using widgets::Application;
-using widgets::DialogButtons;
-using widgets::DialogKind;
-using widgets::DialogResult;
 
 namespace {
 
-const char kTitle[] = "Ovrelle Robustness Test";
 const char kKey[] = "Software\\Quillmar\\OvrelleRobustnessTest";
-const int kPidColumn = 6;
-const int kPathColumn = 4;
 
-class Robustness : public ::testing::Test {
+class Robustness : public ProgramWindowTest {
 protected:
-    void SetUp() override {
-        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
-        Application::Instance().SetTitle(kTitle);
-        widgets::SetDialogHook([this](const std::string& text, DialogKind, DialogButtons) {
-            dialogs.push_back(text);
-            return DialogResult::OK;
-        });
-    }
-    void TearDown() override {
-        Stop();
-        widgets::SetDialogHook(nullptr);
-        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
-    }
-    void Start() {
-        controller = std::make_unique<TCMain>();
-        Form().Show();
-        Application::Instance().ProcessMessages();
-    }
-    void Stop() {
-        controller.reset();
-        Application::Instance().DestroyMainForm();
-    }
-    TfrmMain& Form() { return controller->Form(); }
-    HWND Processes() { return Form().lsvProcesses.Handle(); }
-    HWND Modules() { return Form().lsvModules.Handle(); }
-    void Choose(const std::vector<std::string>& captions) {
-        ChooseMenuItem(Form().Handle(), Form().popProcess.Handle(), captions);
-    }
-    void Refresh() { Choose({"&Refresh screen"}); }
-    int RowOfProcess(DWORD processId) { return FindRow(Processes(), kPidColumn, ProcessIdText(processId)); }
+    Robustness() : ProgramWindowTest("Ovrelle Robustness Test", kKey) {}
 
     // The first fault of the process rows, or empty: every row carries an id
     // text that reads back, and no id comes twice. (A process caught while
@@ -83,9 +45,6 @@ protected:
         }
         return {};
     }
-
-    std::unique_ptr<TCMain> controller;
-    std::vector<std::string> dialogs;
 };
 
 }  // namespace
@@ -129,7 +88,7 @@ TEST_F(Robustness, RowsStayConsistentWhileProcessesStartAndEnd) {
     EXPECT_EQ(started.load(), 24);
     EXPECT_GT(moduleFills, 0);
     EXPECT_EQ(fault, "") << "after " << refreshes << " refreshes";
-    EXPECT_EQ(dialogs, std::vector<std::string>{});
+    EXPECT_EQ(DialogTexts(), std::vector<std::string>{});
 }
 
 
@@ -152,7 +111,7 @@ TEST_F(Robustness, ModuleListOfAProcessThatHasJustExitedIsEmpty) {
     const DWORD unheldId = unheld->Id();
     Start();
 
-    int row = RowOfProcess(held.Id());
+    int row = RowOf(held.Id());
     ASSERT_GE(row, 0);
     ClickRow(Processes(), row);
     ASSERT_GT(RowCount(Modules()), 0);
@@ -163,7 +122,7 @@ TEST_F(Robustness, ModuleListOfAProcessThatHasJustExitedIsEmpty) {
     EXPECT_EQ(RowCount(Modules()), 0);
 
     // Ended and let go of entirely, so that its id may be gone.
-    row = RowOfProcess(unheldId);
+    row = RowOf(unheldId);
     ASSERT_GE(row, 0);
     unheld.reset();
     // Wine may keep the ended process a moment longer; only a new process
@@ -171,7 +130,7 @@ TEST_F(Robustness, ModuleListOfAProcessThatHasJustExitedIsEmpty) {
     if (StillRunning(unheldId)) GTEST_SKIP() << "the id was given to another process at once";
     ClickRow(Processes(), row);
     EXPECT_EQ(RowCount(Modules()), 0);
-    EXPECT_EQ(dialogs, std::vector<std::string>{});
+    EXPECT_EQ(DialogTexts(), std::vector<std::string>{});
 }
 
 namespace {
@@ -246,14 +205,14 @@ TEST_F(DeniedAccess, UnreadableProcessesShowTheirSnapshotNameAndNoModules) {
     Start();
     EXPECT_EQ(RowFault(), "");
 
-    int denied = RowOfProcess(child.Id());
+    int denied = RowOf(child.Id());
     ASSERT_GE(denied, 0);
     EXPECT_EQ(CellText(Processes(), denied, kPathColumn), "WindowChild.exe");
-    int ghost = RowOfProcess(kGhostId);
+    int ghost = RowOf(kGhostId);
     ASSERT_GE(ghost, 0);
     EXPECT_EQ(CellText(Processes(), ghost, kPathColumn), "ghost.exe");
     // The others keep their full paths.
-    int self = RowOfProcess(GetCurrentProcessId());
+    int self = RowOf(GetCurrentProcessId());
     ASSERT_GE(self, 0);
     EXPECT_NE(CellText(Processes(), self, kPathColumn).find('\\'), std::string::npos);
 
@@ -263,7 +222,7 @@ TEST_F(DeniedAccess, UnreadableProcessesShowTheirSnapshotNameAndNoModules) {
         ClickRow(Processes(), row);
         EXPECT_EQ(RowCount(Modules()), 0) << CellText(Processes(), row, kPathColumn);
     }
-    EXPECT_EQ(dialogs, std::vector<std::string>{});
+    EXPECT_EQ(DialogTexts(), std::vector<std::string>{});
 }
 
 // ------------------------------------------------------------ registry
@@ -364,7 +323,7 @@ TEST_F(Robustness, StoredValuesOfTheWrongKindReadAsDefaultsAndAreRewrittenAsText
     EXPECT_GT(RowCount(Processes()), 0);
     Refresh();
     EXPECT_EQ(RowFault(), "");
-    EXPECT_EQ(dialogs, std::vector<std::string>{});
+    EXPECT_EQ(DialogTexts(), std::vector<std::string>{});
 
     Stop();
     ExpectValidTexts();
@@ -415,7 +374,7 @@ TEST_F(Robustness, AbsurdNumbersGiveAWindowOnTheScreenAndTheDesignedWidths) {
     Refresh();
     EXPECT_GT(RowCount(Processes()), 0);
     EXPECT_EQ(RowFault(), "");
-    EXPECT_EQ(dialogs, std::vector<std::string>{});
+    EXPECT_EQ(DialogTexts(), std::vector<std::string>{});
 
     Stop();
     ExpectValidTexts();

@@ -3,20 +3,17 @@
 // The objects are counted in the program's own wrappers (Wine answers 0 to
 // GetGuiResources and GetProcessHandleCount); the working set comes from
 // GetProcessMemoryInfo.
-#include "controllers/ControllerMain.h"
 #include "framework/KmxFileInfoClasses.h"
-#include "framework/KmxFormat.h"
 #include "support/Gui.h"
+#include "support/ProgramWindow.h"
 #include "support/ResourceCounts.h"
 #include "support/TestSupport.h"
 #include "widgets/Application.h"
-#include "widgets/Dialogs.h"
 #include "widgets/Handle.h"
 #include "widgets/ListView.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,56 +22,36 @@ using widgets::Application;
 
 namespace {
 
-const char kTitle[] = "Ovrelle Soak Test";
-const char kKey[] = "Software\\Quillmar\\OvrelleSoakTest";
 const int kWarmUpCycles = 20;
 const int kCycles = 150;
 const double kWorkingSetBoundMb = 3.0;
 
-class Soak : public ::testing::Test {
+class Soak : public ProgramWindowTest {
 protected:
-    void SetUp() override {
-        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
-        Application::Instance().SetTitle(kTitle);
-        widgets::SetDialogHook([this](const std::string& text, widgets::DialogKind, widgets::DialogButtons) {
-            dialogs.push_back(text);
-            return widgets::DialogResult::OK;
-        });
-    }
-    void TearDown() override {
-        controller.reset();
-        Application::Instance().DestroyMainForm();
-        widgets::SetDialogHook(nullptr);
-        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
-    }
+    Soak() : ProgramWindowTest("Ovrelle Soak Test", "Software\\Quillmar\\OvrelleSoakTest") {}
 
     // What a user does over a long day, faster than the timer: a refresh
     // from the menu, a status tick, a click on the child's row, and now and
     // then a column shown or hidden.
-    void Cycle(int index, const std::string& childIdText) {
-        TfrmMain& form = controller->Form();
-        HWND processes = form.lsvProcesses.Handle();
-        ChooseMenuItem(form.Handle(), form.popProcess.Handle(), {"&Refresh screen"});
+    void Cycle(int index, DWORD childId) {
+        Refresh();
         SendMessageA(controller->Timer->Handle(), WM_TIMER, 1, 0);
-        int row = FindRow(processes, 6, childIdText);
-        if (row >= 0) ClickRow(processes, row);
-        if (RowCount(form.lsvModules.Handle()) == 0) ++emptyModuleLists;
-        if (index % 25 == 0) ChooseMenuItem(form.Handle(), form.popProcess.Handle(), {"&Items", "&Version"});
+        int row = RowOf(childId);
+        if (row >= 0) ClickRow(Processes(), row);
+        if (RowCount(Modules()) == 0) ++emptyModuleLists;
+        if (index % 25 == 0) Choose({"&Items", "&Version"});
     }
 
     // What the two image lists hold is all there is, and every icon alive
     // belongs to an item of the file information cache.
     void ExpectOwnersAccountForEverything() {
-        TfrmMain& form = controller->Form();
-        EXPECT_EQ(widgets::ImageList::LiveImages(), form.ProcessIconList.Count() + form.ModulleIconList.Count());
+        EXPECT_EQ(widgets::ImageList::LiveImages(), Form().ProcessIconList.Count() + Form().ModulleIconList.Count());
         long cachedIcons = 0;
         for (std::size_t i = 0; i < FileInfoCache().Count(); ++i)
             if (FileInfoCache().Items(i).Icon) ++cachedIcons;
         EXPECT_EQ(widgets::UniqueIcon::Live(), cachedIcons);
     }
 
-    std::unique_ptr<TCMain> controller;
-    std::vector<std::string> dialogs;
     int emptyModuleLists = 0;
 };
 
@@ -83,13 +60,11 @@ protected:
 TEST_F(Soak, RefreshesAndModuleFillsLeaveEveryCountAsItWasAndClosingReleasesAll) {
     ChildProcess child(ChildExe("WindowChild"), "--none");
     child.WaitIdle();
-    const std::string childIdText = ProcessIdText(child.Id());
     ResourceCounts withoutWindow = TakeResourceCounts();
-    controller = std::make_unique<TCMain>();
-    controller->Form().Show();
+    Start();
 
     int cycle = 0;
-    for (; cycle < kWarmUpCycles; ++cycle) Cycle(cycle, childIdText);
+    for (; cycle < kWarmUpCycles; ++cycle) Cycle(cycle, child.Id());
     ResourceCounts before = TakeResourceCounts();
     double workingSetBefore = WorkingSetMb();
     ExpectOwnersAccountForEverything();
@@ -97,7 +72,7 @@ TEST_F(Soak, RefreshesAndModuleFillsLeaveEveryCountAsItWasAndClosingReleasesAll)
     EXPECT_GT(widgets::ImageList::LiveImages(), 0);
     EXPECT_GT(widgets::UniqueRegKey::Live(), 0);
 
-    for (; cycle < kWarmUpCycles + kCycles; ++cycle) Cycle(cycle, childIdText);
+    for (; cycle < kWarmUpCycles + kCycles; ++cycle) Cycle(cycle, child.Id());
     ResourceCounts after = TakeResourceCounts();
     double workingSetAfter = WorkingSetMb();
 
@@ -108,13 +83,12 @@ TEST_F(Soak, RefreshesAndModuleFillsLeaveEveryCountAsItWasAndClosingReleasesAll)
     EXPECT_LT(workingSetAfter - workingSetBefore, kWorkingSetBoundMb)
         << "from " << workingSetBefore << " MB to " << workingSetAfter << " MB";
     EXPECT_EQ(emptyModuleLists, 0);
-    EXPECT_EQ(dialogs, std::vector<std::string>{});
+    EXPECT_EQ(DialogTexts(), std::vector<std::string>{});
 
     // Closed, the window leaves nothing behind but the file information
     // cache, which is program-wide and keeps its items and their icons.
     long cacheIcons = widgets::UniqueIcon::Live();
-    controller.reset();
-    Application::Instance().DestroyMainForm();
+    Stop();
     Application::Instance().ProcessMessages();
     ResourceCounts closed = TakeResourceCounts();
     for (std::size_t i = 0; i < closed.size(); ++i) {
