@@ -17,10 +17,10 @@ fi
 # reads the window from outside, as any program on the desktop can.
 helper="$top/build/own-row.exe"
 if [ ! -f "$helper" ] || [ "$top/scripts/own-row.cpp" -nt "$helper" ] ||
-   [ "$top/tests/support/TestSupport.cpp" -nt "$helper" ]; then
+   [ "$top/tests/support/TestSupport.cpp" -nt "$helper" ] || [ "$top/src/widgets/Utf16.cpp" -nt "$helper" ]; then
   x86_64-w64-mingw32-g++-posix -std=c++17 -O1 -static -DNOMINMAX -D_WIN32_WINNT=0x0601 \
     -I"$top/src" -I"$top/tests" -DOVRELLE_EXE_PATH='""' -DOVRELLE_CHILDREN_DIR='""' \
-    -o "$helper" "$top/scripts/own-row.cpp" "$top/tests/support/TestSupport.cpp"
+    -o "$helper" "$top/scripts/own-row.cpp" "$top/tests/support/TestSupport.cpp" "$top/src/widgets/Utf16.cpp"
 fi
 
 wineserver -k 2>/dev/null || true

@@ -1,6 +1,7 @@
 // The program entry: one instance per executable, then the main controller
 // and the message loop.
 #include "controllers/ControllerMain.h"
+#include "framework/KmxMiscellaneous.h"
 #include "sysinfo/JclAppInst.h"
 #include "widgets/Application.h"
 
@@ -21,6 +22,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
         // Activates the running instance and ends this process when there is one.
         AppInstances().EnsureSingleInstance();
+        // An elevated administrator reads what the system lets such a user read.
+        EnableDebugPrivilege();
 
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES |
                                                            ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};

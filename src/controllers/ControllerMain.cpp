@@ -7,6 +7,7 @@
 #include "framework/KmxPathShortening.h"
 #include "sysinfo/JclAppInst.h"
 #include "widgets/Dialogs.h"
+#include "widgets/Utf16.h"
 
 #include <string>
 #include <utility>
@@ -28,31 +29,13 @@ std::string FileNamePart(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-bool SamePath(const std::string& a, const std::string& b) {
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
-                          b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
+// The system's words for why a list could not be read, without the line
+// break they end with.
+std::string ReasonText(const std::string& systemText) {
+    std::string text = systemText;
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.pop_back();
+    return text;
 }
-
-// Measures texts in a window's font on one memory surface, so that a fill
-// does not take a window surface per measurement.
-class TextMeasure {
-public:
-    explicit TextMeasure(HFONT font) : dc_(CreateCompatibleDC(nullptr)) {
-        if (dc_) old_ = SelectObject(dc_.get(), font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
-    }
-    ~TextMeasure() {
-        if (dc_) SelectObject(dc_.get(), old_);
-    }
-    int operator()(const std::string& text) const {
-        SIZE size{};
-        if (dc_) GetTextExtentPoint32A(dc_.get(), text.c_str(), static_cast<int>(text.size()), &size);
-        return size.cx;
-    }
-
-private:
-    widgets::UniqueDc dc_;
-    HGDIOBJ old_ = nullptr;
-};
 
 }  // namespace
 
@@ -75,11 +58,12 @@ TCMain::TCMain() {
             return std::vector<std::string>{list->SubItem(row, 0), FileNamePart(list->RowData(row))};
         };
 
-    auto measure = std::make_shared<TextMeasure>(form.Font());
-    textWidth_ = [measure](const std::string& text) { return (*measure)(text); };
     // Path cells are shortened again whenever their column's room changes.
     for (widgets::ListView* list : {&form.lsvProcesses, &form.lsvModules})
-        list->SetFittedColumn(kPathColumn, [this](const std::string& path, int room) { return FitPath(path, room); });
+        list->SetFittedColumn(kPathColumn, [](const std::string& path, int room,
+                                              const widgets::ListView::TextMeasureFunction& measure) {
+            return ShortenPathToWidth(path, measure, room);
+        });
 
     Countdown = 600;
     Timer = std::make_unique<widgets::Timer>();
@@ -154,10 +138,6 @@ void TCMain::RefreshList() {
     if (index >= 0) list.FocusRow(index);
 }
 
-std::string TCMain::FitPath(const std::string& path, int room) const {
-    return ShortenPathToWidth(path, textWidth_, room);
-}
-
 // The rows are rewritten in place, and the images of their icons are added
 // once for the whole run: each costs a round trip to the system, every
 // refresh again.
@@ -211,8 +191,15 @@ TStringList TCMain::ListedProcesses() const {
 void TCMain::ShowModules() {
     std::int32_t processId = FocusedProcessId();
     TStringList modules;
-    if (processId == -1 || !ListProcessModules(modules, static_cast<DWORD>(processId), false)) modules.clear();
+    // A process that refuses to be read says why in the empty list, so it
+    // does not look like a process without modules.
+    std::string reason;
+    if (processId != -1 && !ListProcessModules(modules, static_cast<DWORD>(processId), false)) {
+        reason = ReasonText(LastErrorText());
+        modules.clear();
+    }
     FillList(MainForm->lsvModules, MainForm->ModulleIconList, modules, true);
+    MainForm->lsvModules.SetEmptyText(reason);
 }
 
 std::int32_t TCMain::FocusedProcessId() const {
@@ -344,7 +331,8 @@ void TCMain::ShutdownProcess() {
         std::string runningPath = ProcessImageName(static_cast<DWORD>(processId), true);
         bool rowHasDirectory = rowPath.find_first_of("\\:") != std::string::npos;
         bool sameProcess = runningPath.empty() || rowPath.empty() ||
-                           SamePath(rowHasDirectory ? runningPath : FileNamePart(runningPath), rowPath);
+                           widgets::SameTextIgnoringCase(rowHasDirectory ? runningPath : FileNamePart(runningPath),
+                                                         rowPath);
         bool terminated = false;
         if (sameProcess) {
             widgets::UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(processId)));

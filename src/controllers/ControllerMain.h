@@ -42,10 +42,7 @@ private:
     void SessionCommand(const char* question, bool logoff, bool reboot, bool shutdown);
     void AttachRefreshHandlers();
     void DetachRefreshHandlers();
-    std::string FitPath(const std::string& path, int room) const;
     // The paths and ids of the process rows.
     TStringList ListedProcesses() const;
 
-    // Pixel width of a text in the main window's font.
-    std::function<int(const std::string&)> textWidth_;
 };

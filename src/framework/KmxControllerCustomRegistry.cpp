@@ -3,19 +3,22 @@
 #include "framework/KmxRegistryText.h"
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
+#include "widgets/Utf16.h"
 
 #include <algorithm>
+
+using widgets::Utf16;
 
 namespace {
 
 const char kForms[] = "Forms";
 
-bool IsSizeable(HWND form) { return (GetWindowLongPtrA(form, GWL_STYLE) & WS_THICKFRAME) != 0; }
+bool IsSizeable(HWND form) { return (GetWindowLongPtrW(form, GWL_STYLE) & WS_THICKFRAME) != 0; }
 
 }  // namespace
 
 TRegistryFunctions SystemRegistryFunctions() {
-    return {&RegCreateKeyExA, &RegOpenKeyExA, &RegQueryValueExA, &RegSetValueExA};
+    return {&RegCreateKeyExW, &RegOpenKeyExW, &RegQueryValueExW, &RegSetValueExW};
 }
 
 TRegistryFunctions& RegistryFunctions() {
@@ -29,7 +32,7 @@ bool TRegistryAccessor::OpenKey(const std::string& path) {
     std::string subKey = path;
     if (!subKey.empty() && subKey[0] == '\\') subKey.erase(0, 1);
     HKEY key = nullptr;
-    if (RegistryFunctions().CreateKeyEx(root_, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+    if (RegistryFunctions().CreateKeyEx(root_, Utf16(subKey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                         KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return false;
     currentKey_.reset(key);
@@ -40,25 +43,28 @@ std::optional<std::string> TRegistryAccessor::ReadString(const std::string& sect
                                                          const std::string& name) const {
     if (!currentKey_) return std::nullopt;
     HKEY key = nullptr;
-    if (RegistryFunctions().OpenKeyEx(currentKey_.get(), section.c_str(), 0, KEY_READ, &key) !=
+    if (RegistryFunctions().OpenKeyEx(currentKey_.get(), Utf16(section).c_str(), 0, KEY_READ, &key) !=
         ERROR_SUCCESS)
         return std::nullopt;
     widgets::UniqueRegKey sectionKey(key);
 
     // The value may change between asking its size and reading it, so the
     // buffer grows a bounded number of times.
-    std::vector<BYTE> data(64);
+    const std::wstring valueName = Utf16(name);
+    std::vector<wchar_t> data(32);
     for (int attempt = 0; attempt < 4; ++attempt) {
         DWORD type = REG_NONE;
-        DWORD size = static_cast<DWORD>(data.size());
-        LSTATUS status = RegistryFunctions().QueryValueEx(sectionKey.get(), name.c_str(), nullptr,
-                                                          &type, data.data(), &size);
+        DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+        LSTATUS status = RegistryFunctions().QueryValueEx(sectionKey.get(), valueName.c_str(), nullptr, &type,
+                                                          reinterpret_cast<BYTE*>(data.data()), &size);
         if (status == ERROR_MORE_DATA) {
-            data.resize(std::max<std::size_t>(size, data.size() * 2));
+            data.resize(std::max<std::size_t>(size / sizeof(wchar_t) + 1, data.size() * 2));
             continue;
         }
         if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
-        return RegistryDataToText(data.data(), std::min<std::size_t>(size, data.size()));
+        // Up to the first NUL, or all of it when a writer left the NUL out
+        // (a last odd byte is no whole character).
+        return widgets::Utf8UpToNul(data.data(), std::min<std::size_t>(size / sizeof(wchar_t), data.size()));
     }
     return std::nullopt;
 }
@@ -68,14 +74,15 @@ TRegistryAccessor::TWriteResult TRegistryAccessor::WriteString(const std::string
                                                                const std::string& text) {
     if (!currentKey_) return TWriteResult::NoKey;
     HKEY key = nullptr;
-    if (RegistryFunctions().CreateKeyEx(currentKey_.get(), section.c_str(), 0, nullptr,
+    if (RegistryFunctions().CreateKeyEx(currentKey_.get(), Utf16(section).c_str(), 0, nullptr,
                                         REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
                                         nullptr) != ERROR_SUCCESS)
         return TWriteResult::SectionNotCreated;
     widgets::UniqueRegKey sectionKey(key);
-    if (RegistryFunctions().SetValueEx(sectionKey.get(), name.c_str(), 0, REG_SZ,
-                                       reinterpret_cast<const BYTE*>(text.c_str()),
-                                       static_cast<DWORD>(text.size() + 1)) != ERROR_SUCCESS)
+    const std::wstring wide = Utf16(text);
+    if (RegistryFunctions().SetValueEx(sectionKey.get(), Utf16(name).c_str(), 0, REG_SZ,
+                                       reinterpret_cast<const BYTE*>(wide.c_str()),
+                                       static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
         return TWriteResult::ValueNotSet;
     return TWriteResult::Written;
 }

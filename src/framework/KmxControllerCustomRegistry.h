@@ -14,10 +14,10 @@
 
 // The registry calls the store makes; a test may replace one to make it fail.
 struct TRegistryFunctions {
-    decltype(&RegCreateKeyExA) CreateKeyEx;
-    decltype(&RegOpenKeyExA) OpenKeyEx;
-    decltype(&RegQueryValueExA) QueryValueEx;
-    decltype(&RegSetValueExA) SetValueEx;
+    decltype(&RegCreateKeyExW) CreateKeyEx;
+    decltype(&RegOpenKeyExW) OpenKeyEx;
+    decltype(&RegQueryValueExW) QueryValueEx;
+    decltype(&RegSetValueExW) SetValueEx;
 };
 TRegistryFunctions& RegistryFunctions();
 // The system's own functions, for restoring the table.

@@ -1,6 +1,7 @@
 #include "framework/KmxFileInfoClasses.h"
 
 #include "sysinfo/JclFileUtils.h"
+#include "widgets/Utf16.h"
 
 #include <shellapi.h>
 
@@ -31,25 +32,39 @@ std::string ExtensionImageKey(const std::string& extension) {
     return key;
 }
 
+// A name without a folder (a process the system names but does not locate)
+// is no file to read: the readers would search the system's path for it and
+// find another file of that name.
+bool HasDirectoryPart(const std::string& fileName) { return fileName.find_first_of("\\:") != std::string::npos; }
+
+widgets::UniqueIcon IconOfItem(const std::string& fileName, bool iconByExtension) {
+    if (!HasDirectoryPart(fileName)) return widgets::UniqueIcon();
+    return iconByExtension ? IconOfExtension(ExtractFileExt(fileName)) : IconOfFile(fileName);
+}
+
 }  // namespace
 
 TFileInfoItem::TFileInfoItem(const std::string& fileName, bool iconByExtension, const std::string& pidText)
     : FileName(fileName),
-      Icon(iconByExtension ? IconOfExtension(ExtractFileExt(fileName)) : IconOfFile(fileName)),
-      ImageKey(iconByExtension ? ExtensionImageKey(ExtractFileExt(fileName)) : fileName),
+      Icon(IconOfItem(fileName, iconByExtension)),
+      // Every item without an icon shares the key of none.
+      ImageKey(!HasDirectoryPart(fileName) ? std::string()
+               : iconByExtension            ? ExtensionImageKey(ExtractFileExt(fileName))
+                                            : fileName),
       PidText(pidText) {
-    if (!HasVersionResource(FileName)) return;
-    // A resource the reader rejects, or one that stops being readable after
-    // the check above, leaves the strings empty like a file without one: the
-    // list refresh must not stop at one odd file.
+    if (!HasDirectoryPart(FileName)) return;
+    // Read once: the check and the reader take the same bytes.
+    std::vector<std::uint8_t> resource = VersionResourceOf(FileName);
+    if (resource.empty()) return;
+    // A resource the reader rejects leaves the strings empty like a file
+    // without one: the list refresh must not stop at one odd file.
     try {
-        TJclFileVersionInfo info(FileName);
+        TJclFileVersionInfo info(std::move(resource));
         Product = Trim(info.VersionKeyValue(9));
         Company = Trim(info.VersionKeyValue(2));
         Description = Trim(info.VersionKeyValue(3));
         Version = Trim(info.VersionKeyValue(4));
     } catch (const EJclFileVersionInfoError&) {
-    } catch (const EOSError&) {
     }
 }
 
@@ -80,7 +95,8 @@ TFileInfoItem& LookupFileInfo(const std::string& fileName, const std::string& pi
 // a link needs it.
 widgets::UniqueIcon IconOfFile(const std::string& fileName) {
     HICON icon = nullptr;
-    UINT found = PrivateExtractIconsA(fileName.c_str(), 0, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+    std::wstring name = widgets::Utf16(fileName);
+    UINT found = PrivateExtractIconsW(name.c_str(), 0, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
                                       &icon, nullptr, 1, LR_DEFAULTCOLOR);
     // No such file, or one that is no executable, library or icon file.
     if (found == 0xFFFFFFFF) return widgets::UniqueIcon(reinterpret_cast<HICON>(1));
@@ -92,8 +108,9 @@ widgets::UniqueIcon IconOfExtension(const std::string& extension) {
 }
 
 HICON ShellFileIcon(const std::string& name, bool small) {
-    SHFILEINFOA info{};
+    SHFILEINFOW info{};
     UINT flags = SHGFI_ICON | SHGFI_USEFILEATTRIBUTES | (small ? SHGFI_SMALLICON : 0);
-    if (!SHGetFileInfoA(name.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags)) return nullptr;
+    std::wstring wide = widgets::Utf16(name);
+    if (!SHGetFileInfoW(wide.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags)) return nullptr;
     return info.hIcon;
 }

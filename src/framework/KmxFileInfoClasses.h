@@ -16,7 +16,8 @@ class TFileInfoItem {
 public:
     // Process rows ask for the file's own icon, module rows for the shell's
     // icon of the file's extension. A file without a readable or well-formed
-    // version resource gives empty strings.
+    // version resource gives empty strings, and so does a name without a
+    // folder, which gets no icon either.
     TFileInfoItem(const std::string& fileName, bool iconByExtension, const std::string& pidText);
 
     std::string FileName;
@@ -25,7 +26,8 @@ public:
     widgets::UniqueIcon Icon;
     // Names what the icon shows, the same for items whose icons look alike:
     // the file name for a file's own icon, "*" and the lower-case extension
-    // for the shell's icon of an extension.
+    // for the shell's icon of an extension; empty for a name without a
+    // folder, which has no file to take an icon from.
     std::string ImageKey;
     std::string Product;
     std::string Company;

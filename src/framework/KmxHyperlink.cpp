@@ -2,6 +2,7 @@
 
 #include "widgets/Application.h"
 #include "widgets/PageControl.h"
+#include "widgets/Utf16.h"
 
 #include <shellapi.h>
 
@@ -33,7 +34,7 @@ void ShellOpen(const std::string& target) {
         Hook()(owner, target);
         return;
     }
-    ShellExecuteA(owner, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(owner, L"open", widgets::Utf16(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 TLabelToLinkEventHandlers& LinkHandlers() {

@@ -108,7 +108,7 @@ JpegPicture DecodeJpeg(const void* data, std::size_t size) {
 }
 
 std::string ProgramResourceData(int id) {
-    HMODULE module = GetModuleHandleA(nullptr);
+    HMODULE module = GetModuleHandleW(nullptr);
     HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), RT_RCDATA);
     if (!resource) return {};
     HGLOBAL loaded = LoadResource(module, resource);

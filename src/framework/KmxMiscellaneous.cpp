@@ -1,7 +1,9 @@
 #include "framework/KmxMiscellaneous.h"
 
 #include "framework/KmxSessionFlags.h"
+#include "sysinfo/JclSysInfo.h"
 #include "widgets/Handle.h"
+#include "widgets/Utf16.h"
 
 namespace {
 
@@ -19,18 +21,20 @@ bool WriteStandardOutputLine(const std::string& line) {
 // A report that cannot be written must not keep the session from ending.
 void Report(const TSessionApi& api, const std::string& line) { api.WriteLine(line); }
 
-void EnableShutdownPrivilege(const TSessionApi& api) {
+// Enables one privilege in the process's token; report is called for the
+// step that fails, when there is one to call.
+void EnablePrivilege(const TSessionApi& api, const wchar_t* name, void (*report)(const TSessionApi&, const std::string&)) {
     HANDLE rawToken = nullptr;
     if (!api.OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &rawToken)) {
-        Report(api, "Cannot open process token. [" + LastErrorText() + "]");
+        if (report) report(api, "Cannot open process token. [" + LastErrorText() + "]");
         return;
     }
     widgets::UniqueKernelHandle token(rawToken);
     TOKEN_PRIVILEGES privileges{};
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (!api.LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
-        Report(api, "Cannot find privilege value. [" + LastErrorText() + "]");
+    if (!api.LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid)) {
+        if (report) report(api, "Cannot find privilege value. [" + LastErrorText() + "]");
         return;
     }
     // The call succeeds even when the account lacks the privilege; only the
@@ -38,13 +42,13 @@ void EnableShutdownPrivilege(const TSessionApi& api) {
     DWORD returnLength = 0;
     SetLastError(ERROR_SUCCESS);
     api.AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, &returnLength);
-    if (GetLastError() != ERROR_SUCCESS) Report(api, "Error adjusting process privileges.");
+    if (GetLastError() != ERROR_SUCCESS && report) report(api, "Error adjusting process privileges.");
 }
 
 }  // namespace
 
 TSessionApi DefaultSessionApi() {
-    return TSessionApi{::GetVersionExA,  ::OpenProcessToken, ::LookupPrivilegeValueA, ::AdjustTokenPrivileges,
+    return TSessionApi{::GetVersionExW,  ::OpenProcessToken, ::LookupPrivilegeValueW, ::AdjustTokenPrivileges,
                        ::ExitWindowsEx, WriteStandardOutputLine};
 }
 
@@ -56,27 +60,36 @@ TSessionApi& SessionApi() {
 bool ExitSession(bool logoff, bool reboot, bool shutdown, bool force) {
     const TSessionApi& api = SessionApi();
     UINT flags = SessionFlags(logoff, reboot, shutdown, force);
-    OSVERSIONINFOA version{};
+    OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
-    if (api.GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT) EnableShutdownPrivilege(api);
+    if (api.GetVersionExW(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT)
+        EnablePrivilege(api, L"SeShutdownPrivilege", Report);
     return api.ExitWindowsEx(flags, 0) != FALSE;
 }
 
-void StartScreenSaver() { PostMessageA(GetDesktopWindow(), WM_SYSCOMMAND, SC_SCREENSAVE, 0); }
+void EnableDebugPrivilege() { EnablePrivilege(SessionApi(), L"SeDebugPrivilege", nullptr); }
+
+void StartScreenSaver() { PostMessageW(GetDesktopWindow(), WM_SYSCOMMAND, SC_SCREENSAVE, 0); }
 
 void MinimizeAllWindows(HWND start) {
     for (HWND window = start; window; window = GetWindow(window, GW_HWNDNEXT))
-        if (IsWindowVisible(window)) PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        if (IsWindowVisible(window) && !IsWindowCloaked(window)) PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
 }
 
-std::string UptimeText() { return UptimeText(static_cast<std::uint32_t>(GetTickCount())); }
+std::string UptimeText() {
+    // The 32-bit count wraps after 49.7 days; the 64-bit one came with NT 6.
+    using TGetTickCount64 = ULONGLONG(WINAPI*)();
+    static const TGetTickCount64 tickCount64 = reinterpret_cast<TGetTickCount64>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTickCount64")));
+    return UptimeText(tickCount64 ? static_cast<std::uint64_t>(tickCount64()) : GetTickCount());
+}
 
 std::string LastErrorText() {
     DWORD code = GetLastError();
-    char buffer[512] = {};
+    wchar_t buffer[512] = {};
     // Inserts stay as they are: there are no arguments to fill them with.
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                  buffer, sizeof buffer, nullptr);
-    if (length == 0 || length >= sizeof buffer) return {};
-    return std::string(buffer, length);
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                  buffer, 512, nullptr);
+    if (length == 0 || length >= 512) return {};
+    return widgets::Utf8(buffer, length);
 }

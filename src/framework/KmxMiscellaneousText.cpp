@@ -2,17 +2,15 @@
 
 #include <cstdio>
 
-std::string UptimeText(std::uint32_t tickCount) {
-    const std::uint32_t msPerDay = 86400000, msPerHour = 3600000, msPerMinute = 60000;
-    std::uint32_t days = tickCount / msPerDay;
-    std::uint32_t rest = tickCount - days * msPerDay;
-    std::uint32_t hours = rest / msPerHour;
-    rest -= hours * msPerHour;
-    std::uint32_t minutes = rest / msPerMinute;
+std::string UptimeText(std::uint64_t tickCount) {
+    const std::uint64_t msPerHour = 3600000, msPerMinute = 60000;
+    std::uint64_t hours = tickCount / msPerHour;
+    std::uint64_t rest = tickCount - hours * msPerHour;
+    std::uint64_t minutes = rest / msPerMinute;
     rest -= minutes * msPerMinute;
-    std::uint32_t seconds = rest / 1000;
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.2u:%.2u:%.2u", static_cast<unsigned>(hours + 24 * days),
-                  static_cast<unsigned>(minutes), static_cast<unsigned>(seconds));
+    std::uint64_t seconds = rest / 1000;
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%.2llu:%.2llu:%.2llu", static_cast<unsigned long long>(hours),
+                  static_cast<unsigned long long>(minutes), static_cast<unsigned long long>(seconds));
     return buffer;
 }

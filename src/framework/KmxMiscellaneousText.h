@@ -7,4 +7,4 @@
 
 // Hours:minutes:seconds from a millisecond tick count, each at least two
 // digits; the hours are not limited to a day (90,061,000 ms is "25:01:01").
-std::string UptimeText(std::uint32_t tickCount);
+std::string UptimeText(std::uint64_t tickCount);

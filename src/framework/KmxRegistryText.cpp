@@ -1,7 +1,6 @@
 #include "framework/KmxRegistryText.h"
 
 #include <algorithm>
-#include <cstring>
 
 std::string IntegerToRegistryText(std::int32_t value) { return std::to_string(value); }
 
@@ -27,13 +26,6 @@ std::int32_t RegistryTextToInteger(const std::string& text, std::int32_t default
 
 bool RegistryTextToBoolean(const std::string& text, bool defaultValue) {
     return RegistryTextToInteger(text, defaultValue ? 1 : 0) != 0;
-}
-
-std::string RegistryDataToText(const void* data, std::size_t size) {
-    if (data == nullptr || size == 0) return {};
-    const char* chars = static_cast<const char*>(data);
-    const void* zero = std::memchr(chars, 0, size);
-    return std::string(chars, zero ? static_cast<const char*>(zero) - chars : size);
 }
 
 std::string CompactTitle(const std::string& title) {

@@ -22,10 +22,6 @@ std::int32_t RegistryTextToInteger(const std::string& text, std::int32_t default
 // "-1" are true, "0" is false); text that does not convert gives defaultValue.
 bool RegistryTextToBoolean(const std::string& text, bool defaultValue);
 
-// The text of string data as the registry hands it over: up to the first zero
-// byte, or every byte when a writer left out the terminating zero.
-std::string RegistryDataToText(const void* data, std::size_t size);
-
 // The title with every space removed, then trimmed of leading and trailing
 // blanks and control characters, then every apostrophe removed:
 // "Ovrelle", " Ovr elle " and "Ovr'elle" all give "Ovrelle".

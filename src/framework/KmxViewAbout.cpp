@@ -5,6 +5,7 @@
 #include "framework/KmxRegistryText.h"
 #include "sysinfo/JclFileUtils.h"
 #include "widgets/Application.h"
+#include "widgets/Utf16.h"
 
 #include <chrono>
 #include <vector>
@@ -44,10 +45,10 @@ std::string UpperCase(std::string text) {
 }
 
 std::string ExecutablePath() {
-    std::vector<char> buffer(MAX_PATH);
+    std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length < buffer.size()) return std::string(buffer.data(), length);
+        DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length < buffer.size() || buffer.size() >= 32768) return widgets::Utf8(buffer.data(), length);
         buffer.resize(buffer.size() * 2);
     }
 }
@@ -101,7 +102,7 @@ void Fade(TfrmAbout& about, int target) {
 void WaitForResult(TfrmAbout& about) {
     MSG message;
     while (about.ModalResult == TfrmAbout::Result::None) {
-        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
             continue;
         }
@@ -112,7 +113,7 @@ void WaitForResult(TfrmAbout& about) {
             break;
         }
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
 }
 
@@ -178,7 +179,7 @@ TfrmAbout::TfrmAbout()
     OKButton.OnClick = [this] { ModalResult = Result::OK; };
     OnCloseQuery = [this] { return FormClose(); };
     OnDeactivate = [this] { FormDeactivate(); };
-    OnKeyPress = [this](char& key) { FormKeyPress(key); };
+    OnKeyPress = [this](wchar_t& key) { FormKeyPress(key); };
     FormCreate();
 }
 
@@ -203,10 +204,10 @@ bool TfrmAbout::FormClose() {
 
 void TfrmAbout::FormDeactivate() { ModalResult = Result::Cancel; }
 
-void TfrmAbout::FormKeyPress(char& key) {
-    if (key >= 'a' && key <= 'z') key = static_cast<char>(key - 'a' + 'A');
-    if (key >= 'A' && key <= 'Z') {
-        TypedWord += key;
+void TfrmAbout::FormKeyPress(wchar_t& key) {
+    if (key >= L'a' && key <= L'z') key = static_cast<wchar_t>(key - L'a' + L'A');
+    if (key >= L'A' && key <= L'Z') {
+        TypedWord += static_cast<char>(key);
     } else {
         TypedWord.clear();
         SwitchTo(AboutPanel);

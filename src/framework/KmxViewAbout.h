@@ -49,7 +49,7 @@ public:
     // Refuses the close and ends the box with Cancel.
     bool FormClose();
     void FormDeactivate();
-    void FormKeyPress(char& key);
+    void FormKeyPress(wchar_t& key);
     void ShowPanel();
 
     // 0 (invisible) to 255 (opaque).

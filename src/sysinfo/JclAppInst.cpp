@@ -1,6 +1,12 @@
 #include "sysinfo/JclAppInst.h"
 
+#include "widgets/Utf16.h"
+
 #include <cstdlib>
+
+using widgets::Utf16;
+using widgets::Utf8;
+using widgets::Utf8UpToNul;
 
 // ---------------------------------------------------------------- dispatcher
 
@@ -16,7 +22,8 @@ void TJclDispatcherObject::Assign(HANDLE handle, const std::string& name, bool a
 
 TJclEvent::TJclEvent(LPSECURITY_ATTRIBUTES security, bool manualReset, bool initialState,
                      const std::string& name) {
-    HANDLE handle = CreateEventA(security, manualReset, initialState, name.empty() ? nullptr : name.c_str());
+    std::wstring wideName = Utf16(name);
+    HANDLE handle = CreateEventW(security, manualReset, initialState, name.empty() ? nullptr : wideName.c_str());
     if (!handle) {
         DWORD code = GetLastError();
         throw EJclEventError("Failed to create event", code);
@@ -35,8 +42,8 @@ TJclOptex::TJclOptex(const std::string& name, int spinCount) : name_(name) {
         event_ = std::make_unique<TJclEvent>(nullptr, false, false, "Optex_Event_" + name);
         // A new block reads as zeros, which is the free state; an existing
         // one is taken as it is.
-        sharedMapping_.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                                sizeof(OptexShared), ("Optex_MMF_" + name).c_str()));
+        sharedMapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                                sizeof(OptexShared), Utf16("Optex_MMF_" + name).c_str()));
         if (!sharedMapping_) {
             DWORD code = GetLastError();
             throw EJclFileMappingError("Failed to create FileMapping", code);
@@ -142,8 +149,9 @@ TJclCustomFileMapping::~TJclCustomFileMapping() {
 
 void TJclCustomFileMapping::CreateMapping(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect,
                                           std::uint64_t maximumSize, const std::string& name) {
-    HANDLE handle = CreateFileMappingA(file, security, protect, static_cast<DWORD>(maximumSize >> 32),
-                                       static_cast<DWORD>(maximumSize), name.empty() ? nullptr : name.c_str());
+    std::wstring wideName = Utf16(name);
+    HANDLE handle = CreateFileMappingW(file, security, protect, static_cast<DWORD>(maximumSize >> 32),
+                                       static_cast<DWORD>(maximumSize), name.empty() ? nullptr : wideName.c_str());
     if (!handle) {
         DWORD code = GetLastError();
         throw EJclFileMappingError("Failed to create FileMapping", code);
@@ -173,7 +181,7 @@ TJclAppInstances::TJclAppInstances(const std::string& nameBase)
         table_ = static_cast<InstanceTable*>(view.Memory());
         if (!mapping_->AlreadyExisted()) ZeroMemory(table_, sizeof(InstanceTable));
     }
-    messageId_ = RegisterWindowMessageA((nameBase_ + "_Msg").c_str());
+    messageId_ = RegisterWindowMessageW(Utf16(nameBase_ + "_Msg").c_str());
 }
 
 TJclAppInstances::~TJclAppInstances() {
@@ -185,10 +193,8 @@ TJclAppInstances::~TJclAppInstances() {
 
 namespace {
 
-// The length the system sees: the ANSI name is converted before use.
-int WideLength(const std::string& text) {
-    return MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-}
+// The length the system sees, in UTF-16 units.
+int WideLength(const std::string& text) { return static_cast<int>(Utf16(text).size()); }
 
 // A named kernel object's name goes through a buffer of MAX_PATH characters
 // with its terminator; a registered message's name is an atom of at most 255.
@@ -210,10 +216,11 @@ std::uint64_t NameHash(const std::string& text) {
 }  // namespace
 
 std::string TJclAppInstances::NameBaseOf(const std::string& exePath) {
-    std::string base = "Jcl" + exePath;
-    CharUpperBuffA(base.data(), static_cast<DWORD>(base.size()));
-    for (char& c : base)
-        if (c == '\\') c = '_';
+    std::wstring wide = Utf16("Jcl" + exePath);
+    CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+    for (wchar_t& c : wide)
+        if (c == L'\\') c = L'_';
+    std::string base = Utf8(wide);
     if (NamesFit(base)) return base;
     // A path too deep for the names: the hash of the same text names the
     // objects, the same for every instance of that file. No path begins with
@@ -225,13 +232,13 @@ std::string TJclAppInstances::NameBaseOf(const std::string& exePath) {
 }
 
 std::string TJclAppInstances::ExecutablePath() {
-    std::string path(MAX_PATH, '\0');
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         // A full buffer may hold a cut path: try again with more room.
         if (length < path.size() || path.size() >= 32768) {
             path.resize(length < path.size() ? length : path.size());
-            return path;
+            return Utf8(path);
         }
         path.resize(path.size() * 2);
     }
@@ -265,7 +272,7 @@ struct BroadcastTarget {
 
 BOOL CALLBACK NotifyWindow(HWND window, LPARAM param) {
     auto* target = reinterpret_cast<BroadcastTarget*>(param);
-    SendNotifyMessageA(window, target->message, target->code, target->value);
+    SendNotifyMessageW(window, target->message, target->code, target->value);
     return TRUE;
 }
 
@@ -283,7 +290,7 @@ void TJclAppInstances::BroadcastInstanceEvent(std::int32_t code, std::int32_t va
         if (!window) continue;
         DWORD thread = GetWindowThreadProcessId(window, nullptr);
         DWORD start = GetTickCount();
-        while (!PostThreadMessageA(thread, target.message, target.code, target.value)) {
+        while (!PostThreadMessageW(thread, target.message, target.code, target.value)) {
             if (GetLastError() == ERROR_INVALID_THREAD_ID || GetTickCount() - start >= PostRetryLimitMs) break;
             Sleep(1);
         }
@@ -314,9 +321,9 @@ BOOL CALLBACK MatchApplicationWindow(HWND window, LPARAM param) {
     GetWindowThreadProcessId(window, &owner);
     if (owner != search->processId) return TRUE;
     // One character more than the name holds, so a longer class differs.
-    char className[14] = {};
-    if (GetClassNameA(window, className, sizeof className) <= 0) return TRUE;
-    if (std::string(className) != ApplicationWindowClassName) return TRUE;
+    wchar_t className[14] = {};
+    if (GetClassNameW(window, className, 14) <= 0) return TRUE;
+    if (Utf8UpToNul(className, 14) != ApplicationWindowClassName) return TRUE;
     search->found = window;
     return FALSE;
 }
@@ -344,7 +351,7 @@ void TJclAppInstances::EnsureInstanceLimit(std::uint16_t maxInstances) {
 
 bool TJclAppInstances::BringWindowToFront(HWND window) {
     if (!window) return false;
-    if (IsIconic(window)) SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    if (IsIconic(window)) SendMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
     return ForceForegroundWindow(window);
 }
 

@@ -1,5 +1,7 @@
 #include "sysinfo/JclFileUtils.h"
 
+#include "widgets/Utf16.h"
+
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -8,24 +10,38 @@ namespace {
 
 std::string OSErrorMessage(DWORD errorCode) {
     if (errorCode == 0) return "A call to an OS function failed";
-    char text[512] = {};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                  errorCode, 0, text, sizeof text, nullptr);
+    wchar_t text[512] = {};
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                  errorCode, 0, text, 512, nullptr);
+    if (length >= 512) length = 0;
     // The system's texts end with a line break, which would only trail the message.
-    while (length > 0 && static_cast<unsigned char>(text[length - 1]) <= ' ') --length;
+    while (length > 0 && text[length - 1] <= L' ') --length;
     char head[64];
     std::snprintf(head, sizeof head, "System Error.  Code: %lu.\r\n", static_cast<unsigned long>(errorCode));
-    return head + std::string(text, length);
+    return head + widgets::Utf8(text, length);
+}
+
+// The resource as the system reads it; false when the file has none (a
+// missing file included), with the size call's verdict in noResource.
+bool ReadResource(const std::string& fileName, std::vector<std::uint8_t>& rawData, bool& noResource) {
+    std::wstring name = widgets::Utf16(fileName);
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeW(name.c_str(), &handle);
+    noResource = size == 0;
+    if (noResource) return false;
+    // The system hands out more than the resource (room for its own text
+    // conversions); the walk ends at the root's length anyway.
+    rawData.assign(size, 0);
+    return GetFileVersionInfoW(name.c_str(), handle, size, rawData.data()) != FALSE;
 }
 
 std::vector<std::uint8_t> ReadVersionResource(const std::string& fileName) {
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(fileName.c_str(), &handle);
-    if (size == 0) throw EJclFileVersionInfoError();
-    // The system hands out more than the resource (room for its own text
-    // conversions); the walk ends at the root's length anyway.
-    std::vector<std::uint8_t> rawData(size);
-    if (!GetFileVersionInfoA(fileName.c_str(), handle, size, rawData.data())) throw EOSError(GetLastError());
+    std::vector<std::uint8_t> rawData;
+    bool noResource = false;
+    if (!ReadResource(fileName, rawData, noResource)) {
+        if (noResource) throw EJclFileVersionInfoError();
+        throw EOSError(GetLastError());
+    }
     return rawData;
 }
 
@@ -36,6 +52,9 @@ EOSError::EOSError(DWORD errorCode) : errorCode_(errorCode), message_(OSErrorMes
 TJclFileVersionInfo::TJclFileVersionInfo(const std::string& fileName)
     : TJclFileVersionData(ReadVersionResource(fileName)) {}
 
+TJclFileVersionInfo::TJclFileVersionInfo(std::vector<std::uint8_t> rawData)
+    : TJclFileVersionData(std::move(rawData)) {}
+
 VS_FIXEDFILEINFO TJclFileVersionInfo::FixedInfo() const {
     static_assert(sizeof(VS_FIXEDFILEINFO) == FixedInfoSize, "the fixed block is 52 bytes");
     VS_FIXEDFILEINFO info;
@@ -43,10 +62,11 @@ VS_FIXEDFILEINFO TJclFileVersionInfo::FixedInfo() const {
     return info;
 }
 
-bool HasVersionResource(const std::string& fileName) {
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(fileName.c_str(), &handle);
-    if (size == 0) return false;
-    std::vector<std::uint8_t> scratch(size);
-    return GetFileVersionInfoA(fileName.c_str(), handle, size, scratch.data()) != FALSE;
+bool HasVersionResource(const std::string& fileName) { return !VersionResourceOf(fileName).empty(); }
+
+std::vector<std::uint8_t> VersionResourceOf(const std::string& fileName) {
+    std::vector<std::uint8_t> rawData;
+    bool noResource = false;
+    if (!ReadResource(fileName, rawData, noResource)) rawData.clear();
+    return rawData;
 }

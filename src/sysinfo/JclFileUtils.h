@@ -7,7 +7,9 @@
 #include "sysinfo/JclFileVersionData.h"
 
 #include <exception>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // A failed system call: "System Error.  Code: <code>.\r\n<system text>", or
 // "A call to an OS function failed" for code 0.
@@ -28,6 +30,8 @@ public:
     // (a missing file included) or the resource is malformed, and EOSError
     // when the resource cannot be read.
     explicit TJclFileVersionInfo(const std::string& fileName);
+    // The resource read before (VersionResourceOf), walked the same way.
+    explicit TJclFileVersionInfo(std::vector<std::uint8_t> rawData);
 
     VS_FIXEDFILEINFO FixedInfo() const;
 };
@@ -35,3 +39,6 @@ public:
 // Whether the file has a version resource that can be read; lets callers
 // avoid the error of construction.
 bool HasVersionResource(const std::string& fileName);
+// The file's version resource as HasVersionResource reads it, for a reader
+// that takes it as it is; empty when there is none or it cannot be read.
+std::vector<std::uint8_t> VersionResourceOf(const std::string& fileName);

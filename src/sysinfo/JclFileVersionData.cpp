@@ -47,8 +47,15 @@ bool AsciiEqualNoCase(const std::string& a, const char* b) {
 // The key compare of the string list: the user's locale on Windows.
 bool KeyEqualNoCase(const char* a, std::size_t aLength, const char* b, std::size_t bLength) {
 #ifdef _WIN32
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a, static_cast<int>(aLength), b,
-                          static_cast<int>(bLength)) == CSTR_EQUAL;
+    auto wide = [](const char* text, std::size_t length) {
+        int units = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0);
+        std::wstring result(static_cast<std::size_t>(units > 0 ? units : 0), L'\0');
+        if (units > 0) MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(length), &result[0], units);
+        return result;
+    };
+    std::wstring x = wide(a, aLength), y = wide(b, bLength);
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, x.data(), static_cast<int>(x.size()), y.data(),
+                          static_cast<int>(y.size())) == CSTR_EQUAL;
 #else
     return AsciiEqualNoCase(std::string(a, aLength), std::string(b, bLength).c_str());
 #endif
@@ -83,7 +90,6 @@ std::string NormaliseTableKey(const std::string& key) {
     return result;
 }
 
-#ifndef _WIN32
 void AppendUtf8(std::string& out, std::uint32_t code) {
     if (code < 0x80) {
         out += static_cast<char>(code);
@@ -101,11 +107,10 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
         out += static_cast<char>(0x80 | (code & 0x3F));
     }
 }
-#endif
 
-// UTF-16 (little-endian, any alignment) to the program's single-byte text:
-// the ANSI code page on Windows (UTF-8 through the manifest), UTF-8 elsewhere.
-// Unpaired surrogates become U+FFFD, as WideCharToMultiByte makes them.
+// UTF-16 (little-endian, any alignment) to the program's text, UTF-8, on
+// every system and under every code page. Unpaired surrogates become
+// U+FFFD, as the system's conversion makes them.
 std::string WideToText(const std::uint8_t* bytes, std::size_t units) {
     if (units == 0) return {};
     // Plain ASCII, nearly every key and value, is the same in every code page.
@@ -118,16 +123,6 @@ std::string WideToText(const std::uint8_t* bytes, std::size_t units) {
         text[i] = static_cast<char>(bytes[2 * i]);
     }
     if (!text.empty()) return text;
-#ifdef _WIN32
-    std::wstring wide(units, L'\0');
-    std::memcpy(&wide[0], bytes, units * 2);
-    int wideLength = static_cast<int>(units);
-    int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return {};
-    text.assign(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, &text[0], length, nullptr, nullptr);
-    return text;
-#else
     text.reserve(units);
     for (std::size_t i = 0; i < units; ++i) {
         std::uint32_t unit = bytes[2 * i] | (bytes[2 * i + 1] << 8);
@@ -142,7 +137,6 @@ std::string WideToText(const std::uint8_t* bytes, std::size_t units) {
         AppendUtf8(text, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
     }
     return text;
-#endif
 }
 
 // A node's header; its value starts where the header ends.

@@ -2,6 +2,7 @@
 
 #include "res/Resources.h"
 #include "widgets/Handle.h"
+#include "widgets/Utf16.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,20 +10,27 @@
 
 using widgets::UniqueFileHandle;
 using widgets::UniqueKernelHandle;
+using widgets::Utf16;
+using widgets::Utf8;
+using widgets::Utf8UpToNul;
 
 namespace {
 
 const DWORD kQueryAndRead = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;  // 0x0410
+// What a process grants most readers, services and elevated ones included.
+const DWORD kQueryLimited = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION
 const DWORD kListModulesAll = 0x03;
 // Module handles asked for at once: more than most processes load.
 const size_t kModulesAtFirst = 512;
+// The longest path the system gives, in UTF-16 units with its NUL.
+const DWORD kLongestPath = 32768;
 
 TOsVersion ReadOsVersion() {
-    OSVERSIONINFOA info{};
+    OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof info;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!GetVersionExA(&info)) return {0, 0, 0};
+    if (!GetVersionExW(&info)) return {0, 0, 0};
 #pragma GCC diagnostic pop
     return {info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion};
 }
@@ -36,9 +44,9 @@ TStartupFlags& MutableFlags() {
 const bool flagsComputed = (ComputeStartupFlags(), true);
 
 std::string LoadText(UINT id, const char* fallback) {
-    char buffer[128];
-    int length = LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
-    return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string(fallback);
+    wchar_t buffer[128];
+    int length = LoadStringW(GetModuleHandleW(nullptr), id, buffer, 128);
+    return length > 0 ? Utf8(buffer, static_cast<size_t>(length)) : std::string(fallback);
 }
 
 const std::string& SystemIdleProcessName() {
@@ -56,10 +64,20 @@ std::string FileNamePart(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-std::string TextUpToNul(const char* buffer, size_t capacity) {
-    size_t length = 0;
-    while (length < capacity && buffer[length]) ++length;
-    return std::string(buffer, length);
+// A path read by a call that cuts what does not fit its buffer: the buffer
+// grows until the path fits or is as long as any path can be. read(buffer,
+// capacity) answers the length it wrote, 0 on failure.
+template <typename Read>
+std::string ReadPath(Read read) {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (;;) {
+        DWORD capacity = static_cast<DWORD>(buffer.size());
+        DWORD length = read(buffer.data(), capacity);
+        if (length == 0) return {};
+        // A cut path fills the buffer (with or without its NUL).
+        if (length < capacity - 1 || capacity >= kLongestPath) return Utf8UpToNul(buffer.data(), std::min(length, capacity));
+        buffer.assign(std::min<size_t>(buffer.size() * 4, kLongestPath), L'\0');
+    }
 }
 
 template <typename T>
@@ -82,14 +100,14 @@ BOOL CallEnumProcessModules(HANDLE process, HMODULE* modules, DWORD size, DWORD*
     return FALSE;
 }
 
-DWORD CallGetModuleBaseName(HANDLE process, HMODULE module, char* buffer, DWORD size) {
-    if (!EnsureProcessStatusLibrary() || !ProcessStatusApi().GetModuleBaseNameA) return 0;
-    return ProcessStatusApi().GetModuleBaseNameA(process, module, buffer, size);
+std::string ModuleBaseName(HANDLE process, HMODULE module) {
+    if (!EnsureProcessStatusLibrary() || !ProcessStatusApi().GetModuleBaseNameW) return {};
+    return ReadPath([&](wchar_t* buffer, DWORD size) { return ProcessStatusApi().GetModuleBaseNameW(process, module, buffer, size); });
 }
 
-DWORD CallGetModuleFileNameEx(HANDLE process, HMODULE module, char* buffer, DWORD size) {
-    if (!EnsureProcessStatusLibrary() || !ProcessStatusApi().GetModuleFileNameExA) return 0;
-    return ProcessStatusApi().GetModuleFileNameExA(process, module, buffer, size);
+std::string ModuleFileName(HANDLE process, HMODULE module) {
+    if (!EnsureProcessStatusLibrary() || !ProcessStatusApi().GetModuleFileNameExW) return {};
+    return ReadPath([&](wchar_t* buffer, DWORD size) { return ProcessStatusApi().GetModuleFileNameExW(process, module, buffer, size); });
 }
 
 BOOL CallGetModuleInformation(HANDLE process, HMODULE module, MODULEINFO* info, DWORD size) {
@@ -102,30 +120,132 @@ HANDLE CallCreateToolhelp32Snapshot(DWORD flags, DWORD processId) {
     return ToolHelpApi().CreateToolhelp32Snapshot(flags, processId);
 }
 
-BOOL CallProcess32(TProcess32First entry, HANDLE snapshot, PROCESSENTRY32* record) {
+BOOL CallProcess32(TProcess32FirstW entry, HANDLE snapshot, PROCESSENTRY32W* record) {
     return EnsureToolHelp() && entry ? entry(snapshot, record) : FALSE;
 }
 
-BOOL CallModule32(TModule32First entry, HANDLE snapshot, MODULEENTRY32* record) {
+BOOL CallModule32(TModule32FirstW entry, HANDLE snapshot, MODULEENTRY32W* record) {
     return EnsureToolHelp() && entry ? entry(snapshot, record) : FALSE;
+}
+
+// The drives of the kernel's devices, read when a path first needs them:
+// once per enumeration at most.
+class TDriveDevices {
+public:
+    std::string DrivePath(const std::string& devicePath) {
+        std::wstring path = Utf16(devicePath);
+        static const std::wstring network = L"\\Device\\Mup\\";
+        if (StartsWith(path, network)) return Utf8(L"\\\\" + path.substr(network.size()));
+        if (!read_) Read();
+        for (const auto& [device, drive] : drives_)
+            if (StartsWith(path, device + L"\\")) return Utf8(drive + path.substr(device.size()));
+        return {};
+    }
+
+private:
+    static bool StartsWith(const std::wstring& text, const std::wstring& start) {
+        return text.size() >= start.size() &&
+               CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, text.data(), static_cast<int>(start.size()),
+                              start.data(), static_cast<int>(start.size())) == CSTR_EQUAL;
+    }
+    void Read() {
+        read_ = true;
+        EnsureImagePathApi();
+        if (!ImagePathApi().QueryDosDeviceW) return;
+        DWORD present = GetLogicalDrives();
+        for (int letter = 0; letter < 26; ++letter) {
+            if (!(present & (1u << letter))) continue;
+            const wchar_t drive[3] = {static_cast<wchar_t>(L'A' + letter), L':', 0};
+            wchar_t device[MAX_PATH + 1] = {};
+            // The first of the names the drive stands for.
+            if (ImagePathApi().QueryDosDeviceW(drive, device, MAX_PATH) > 0 && device[0])
+                drives_.emplace_back(device, drive);
+        }
+    }
+    bool read_ = false;
+    std::vector<std::pair<std::wstring, std::wstring>> drives_;
+};
+
+// What the system answers for SystemProcessIdInformation (class 88).
+struct ProcessIdInformation {
+    HANDLE ProcessId;
+    USHORT Length;
+    USHORT MaximumLength;
+    PWSTR Buffer;
+};
+const ULONG kSystemProcessIdInformation = 88;
+const LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+
+// The image path of a process by its id, with no handle: what the system
+// gives a reader that the process refuses every access.
+std::string ImagePathById(DWORD processId, TDriveDevices& drives) {
+    EnsureImagePathApi();
+    TNtQuerySystemInformation query = ImagePathApi().NtQuerySystemInformation;
+    if (!query) return {};
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ProcessIdInformation info{};
+        info.ProcessId = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(processId));
+        info.MaximumLength = static_cast<USHORT>(buffer.size() * sizeof(wchar_t));
+        info.Buffer = buffer.data();
+        LONG status = query(kSystemProcessIdInformation, &info, sizeof info, nullptr);
+        if (status >= 0) {
+            size_t units = std::min<size_t>(info.Length / sizeof(wchar_t), buffer.size());
+            return units ? drives.DrivePath(Utf8(buffer.data(), units)) : std::string();
+        }
+        // Too short: the system says how long the path is.
+        if (status != kInfoLengthMismatch || info.MaximumLength <= buffer.size() * sizeof(wchar_t)) return {};
+        buffer.assign(info.MaximumLength / sizeof(wchar_t) + 1, L'\0');
+        if (buffer.size() > 0x7FFF) buffer.resize(0x7FFF);
+    }
+    return {};
+}
+
+// The path through a handle with the least rights a process grants.
+std::string LimitedImagePath(DWORD processId) {
+    UniqueKernelHandle process(OpenProcess(kQueryLimited, FALSE, processId));
+    if (!process) return {};
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (;;) {
+        DWORD size = static_cast<DWORD>(buffer.size());
+        if (ImagePathApi().QueryFullProcessImageNameW(process.get(), 0, buffer.data(), &size))
+            return Utf8(buffer.data(), std::min<size_t>(size, buffer.size()));
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || buffer.size() >= kLongestPath) return {};
+        buffer.assign(std::min<size_t>(buffer.size() * 4, kLongestPath), L'\0');
+    }
+}
+
+std::string ImageName(DWORD processId, bool fullPaths, TDriveDevices& drives) {
+    EnsureImagePathApi();
+    const TOsVersion& version = OsVersion();
+    if (version.PlatformId == VER_PLATFORM_WIN32_NT && version.Major >= 6 && ImagePathApi().QueryFullProcessImageNameW) {
+        std::string path = LimitedImagePath(processId);
+        if (path.empty()) path = ImagePathById(processId, drives);
+        return fullPaths ? path : FileNamePart(path);
+    }
+    UniqueKernelHandle process(OpenProcess(kQueryAndRead, FALSE, processId));
+    if (!process) return {};
+    return fullPaths ? ModuleFileName(process.get(), nullptr) : ModuleBaseName(process.get(), nullptr);
 }
 
 // ------------------------------------------------------------ strategies
 bool ProcessesBySnapshot(TStringList& list, bool fullPaths) {
     UniqueFileHandle snapshot(CallCreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return false;
-    PROCESSENTRY32 record{};
+    PROCESSENTRY32W record{};
     record.dwSize = sizeof record;
     const TStartupFlags& flags = StartupFlags();
-    for (BOOL more = CallProcess32(ToolHelpApi().Process32First, snapshot.get(), &record); more;
-         more = CallProcess32(ToolHelpApi().Process32Next, snapshot.get(), &record)) {
+    TDriveDevices drives;
+    for (BOOL more = CallProcess32(ToolHelpApi().Process32FirstW, snapshot.get(), &record); more;
+         more = CallProcess32(ToolHelpApi().Process32NextW, snapshot.get(), &record)) {
         DWORD pid = record.th32ProcessID;
-        std::string exeFile = TextUpToNul(record.szExeFile, sizeof record.szExeFile);
+        std::string exeFile = Utf8UpToNul(record.szExeFile, MAX_PATH);
         std::string text;
         if (pid == 0) {
             text = SystemIdleProcessName();
         } else if (flags.IsNt5x || flags.ReadsImagePaths) {
-            text = ProcessImageName(pid, fullPaths);
+            // The snapshot names the file only: what is left when no source gives the path.
+            text = ImageName(pid, fullPaths, drives);
             if (text.empty()) text = exeFile;
         } else {
             text = fullPaths ? exeFile : FileNamePart(exeFile);
@@ -141,11 +261,12 @@ bool ProcessesByProcessStatus(TStringList& list, bool fullPaths) {
     if (!CallEnumProcesses(ids, sizeof ids, &bytes)) return false;
     DWORD count = bytes / sizeof(DWORD);
     if (count > 1025) count = 1025;
+    TDriveDevices drives;
     for (DWORD i = 0; i < count; ++i) {
         std::string text;
         if (ids[i] == 0) text = SystemIdleProcessName();
         else if (ids[i] == 2 && StartupFlags().IsNt4) text = SystemProcessName();
-        else text = ProcessImageName(ids[i], fullPaths);
+        else text = ImageName(ids[i], fullPaths, drives);
         if (!text.empty()) list.push_back({text, ids[i]});
     }
     return true;
@@ -198,19 +319,27 @@ bool EnumerateModules(HANDLE process, std::vector<HMODULE>& modules) {
 // Calls visit for each record of one module snapshot of the process; false
 // when the snapshot cannot be taken.
 template <typename Visit>
-bool WalkModuleSnapshot(DWORD processId, Visit visit) {
-    UniqueFileHandle snapshot(CallCreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+bool WalkModuleSnapshot(DWORD processId, DWORD flags, Visit visit) {
+    UniqueFileHandle snapshot(CallCreateToolhelp32Snapshot(flags, processId));
     if (!snapshot) return false;
-    MODULEENTRY32 record{};
+    MODULEENTRY32W record{};
     record.dwSize = sizeof record;
-    for (BOOL more = CallModule32(ToolHelpApi().Module32First, snapshot.get(), &record); more;
-         more = CallModule32(ToolHelpApi().Module32Next, snapshot.get(), &record)) {
+    for (BOOL more = CallModule32(ToolHelpApi().Module32FirstW, snapshot.get(), &record); more;
+         more = CallModule32(ToolHelpApi().Module32NextW, snapshot.get(), &record)) {
         visit(record);
         // A record filled only in part must not show the last one's path.
         std::memset(record.szExePath, 0, sizeof record.szExePath);
     }
     return true;
 }
+
+// From a 64-bit program the 32-bit modules of a 32-bit process come only
+// when asked for.
+#ifdef _WIN64
+const DWORD kAllModules = TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32;
+#else
+const DWORD kAllModules = TH32CS_SNAPMODULE;
+#endif
 
 // Module paths by base address from one module snapshot: one walk of the
 // target's loader list, where reading each path on its own walks the list
@@ -219,11 +348,12 @@ bool WalkModuleSnapshot(DWORD processId, Visit visit) {
 class TModulePaths {
 public:
     explicit TModulePaths(DWORD processId) {
-        WalkModuleSnapshot(processId, [this](const MODULEENTRY32& record) {
-            std::string path = TextUpToNul(record.szExePath, sizeof record.szExePath);
-            // A UTF-8 path cut to the record may end up to four bytes short of it.
-            if (!path.empty() && path.size() < sizeof record.szExePath - 4)
-                paths_.push_back({reinterpret_cast<std::uintptr_t>(record.modBaseAddr), std::move(path)});
+        WalkModuleSnapshot(processId, kAllModules, [this](const MODULEENTRY32W& record) {
+            size_t length = 0;
+            while (length < MAX_PATH && record.szExePath[length]) ++length;
+            // A path as long as the record may have been cut to it.
+            if (length > 0 && length < MAX_PATH - 1)
+                paths_.push_back({reinterpret_cast<std::uintptr_t>(record.modBaseAddr), Utf8(record.szExePath, length)});
         });
         std::sort(paths_.begin(), paths_.end());
     }
@@ -239,9 +369,8 @@ private:
 };
 
 void AddModulePath(TStringList& list, HANDLE process, HMODULE module, std::uintptr_t base) {
-    char buffer[MAX_PATH + 1] = {};
-    if (CallGetModuleFileNameEx(process, module, buffer, MAX_PATH + 1) > 0)
-        list.push_back({TextUpToNul(buffer, sizeof buffer), base});
+    std::string path = ModuleFileName(process, module);
+    if (!path.empty()) list.push_back({std::move(path), base});
 }
 
 bool ModulesByProcessStatus(TStringList& list, DWORD processId, bool handlesOnly) {
@@ -266,15 +395,10 @@ bool ModulesByProcessStatus(TStringList& list, DWORD processId, bool handlesOnly
 }
 
 bool ModulesBySnapshot(TStringList& list, DWORD processId, bool handlesOnly) {
-    return WalkModuleSnapshot(processId, [&](const MODULEENTRY32& record) {
-        list.push_back({handlesOnly ? std::string() : TextUpToNul(record.szExePath, sizeof record.szExePath),
+    return WalkModuleSnapshot(processId, TH32CS_SNAPMODULE, [&](const MODULEENTRY32W& record) {
+        list.push_back({handlesOnly ? std::string() : Utf8UpToNul(record.szExePath, MAX_PATH),
                         reinterpret_cast<std::uintptr_t>(record.hModule)});
     });
-}
-
-bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
-                          b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
 bool HasDirectoryPart(const std::string& text) { return text.find_first_of("\\:") != std::string::npos; }
@@ -327,14 +451,14 @@ TToolHelpApi& ToolHelpApi() {
 bool EnsureProcessStatusLibrary() {
     TProcessStatusApi& api = ProcessStatusApi();
     if (api.Library) return true;
-    HMODULE library = LoadLibraryA("PSAPI.dll");
+    HMODULE library = LoadLibraryW(L"PSAPI.dll");
     if (reinterpret_cast<UINT_PTR>(library) < 32) return false;
     api.Library = library;
     api.EnumProcesses = Resolve<TEnumProcesses>(library, "EnumProcesses");
     api.EnumProcessModules = Resolve<TEnumProcessModules>(library, "EnumProcessModules");
     api.EnumProcessModulesEx = Resolve<TEnumProcessModulesEx>(library, "EnumProcessModulesEx");
-    api.GetModuleBaseNameA = Resolve<TGetModuleBaseNameA>(library, "GetModuleBaseNameA");
-    api.GetModuleFileNameExA = Resolve<TGetModuleFileNameExA>(library, "GetModuleFileNameExA");
+    api.GetModuleBaseNameW = Resolve<TGetModuleBaseNameW>(library, "GetModuleBaseNameW");
+    api.GetModuleFileNameExW = Resolve<TGetModuleFileNameExW>(library, "GetModuleFileNameExW");
     api.GetModuleInformation = Resolve<TGetModuleInformation>(library, "GetModuleInformation");
     return true;
 }
@@ -343,16 +467,34 @@ bool EnsureToolHelp() {
     TToolHelpApi& api = ToolHelpApi();
     if (!api.Resolved) {
         api.Resolved = true;
-        api.Kernel = GetModuleHandleA("kernel32.dll");
+        api.Kernel = GetModuleHandleW(L"kernel32.dll");
         if (api.Kernel) {
             api.CreateToolhelp32Snapshot = Resolve<TCreateToolhelp32Snapshot>(api.Kernel, "CreateToolhelp32Snapshot");
-            api.Process32First = Resolve<TProcess32First>(api.Kernel, "Process32First");
-            api.Process32Next = Resolve<TProcess32First>(api.Kernel, "Process32Next");
-            api.Module32First = Resolve<TModule32First>(api.Kernel, "Module32First");
-            api.Module32Next = Resolve<TModule32First>(api.Kernel, "Module32Next");
+            api.Process32FirstW = Resolve<TProcess32FirstW>(api.Kernel, "Process32FirstW");
+            api.Process32NextW = Resolve<TProcess32FirstW>(api.Kernel, "Process32NextW");
+            api.Module32FirstW = Resolve<TModule32FirstW>(api.Kernel, "Module32FirstW");
+            api.Module32NextW = Resolve<TModule32FirstW>(api.Kernel, "Module32NextW");
         }
     }
     return api.Kernel && api.CreateToolhelp32Snapshot;
+}
+
+TImagePathApi& ImagePathApi() {
+    static TImagePathApi api;
+    return api;
+}
+
+void EnsureImagePathApi() {
+    TImagePathApi& api = ImagePathApi();
+    if (api.Resolved) return;
+    api.Resolved = true;
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (kernel) {
+        api.QueryFullProcessImageNameW = Resolve<TQueryFullProcessImageNameW>(kernel, "QueryFullProcessImageNameW");
+        api.QueryDosDeviceW = Resolve<TQueryDosDeviceW>(kernel, "QueryDosDeviceW");
+    }
+    if (ntdll) api.NtQuerySystemInformation = Resolve<TNtQuerySystemInformation>(ntdll, "NtQuerySystemInformation");
 }
 
 // ----------------------------------------------------------------- processes
@@ -370,12 +512,13 @@ bool ListProcesses(TStringList& list, bool fullPaths) {
 }
 
 std::string ProcessImageName(DWORD processId, bool fullPaths) {
-    UniqueKernelHandle process(OpenProcess(kQueryAndRead, FALSE, processId));
-    if (!process) return {};
-    char buffer[MAX_PATH] = {};
-    DWORD length = fullPaths ? CallGetModuleFileNameEx(process.get(), nullptr, buffer, MAX_PATH)
-                             : CallGetModuleBaseName(process.get(), nullptr, buffer, MAX_PATH);
-    return length > 0 ? TextUpToNul(buffer, MAX_PATH) : std::string();
+    TDriveDevices drives;
+    return ImageName(processId, fullPaths, drives);
+}
+
+std::string DrivePathOfDevicePath(const std::string& devicePath) {
+    TDriveDevices drives;
+    return drives.DrivePath(devicePath);
 }
 
 // ------------------------------------------------------------------- modules
@@ -394,10 +537,10 @@ void AddModuleEntry(TStringList& list, HANDLE process, HMODULE module, bool hand
 
 // ------------------------------------------------------------------- queries
 std::string CurrentUserName() {
-    char buffer[257] = {};
-    DWORD size = sizeof buffer;
-    if (!GetUserNameA(buffer, &size)) return {};
-    return TextUpToNul(buffer, sizeof buffer);
+    wchar_t buffer[257] = {};
+    DWORD size = 257;
+    if (!GetUserNameW(buffer, &size)) return {};
+    return Utf8UpToNul(buffer, 257);
 }
 
 DWORD ProcessIdOfName(const std::string& nameOrPath) {
@@ -408,7 +551,7 @@ DWORD ProcessIdOfName(const std::string& nameOrPath) {
 
 DWORD FindProcessId(const TStringList& processes, const std::string& nameOrPath) {
     for (const auto& entry : processes)
-        if (SameTextIgnoringCase(entry.Text, nameOrPath)) return static_cast<DWORD>(entry.Data);
+        if (widgets::SameTextIgnoringCase(entry.Text, nameOrPath)) return static_cast<DWORD>(entry.Data);
     return 0xFFFFFFFF;
 }
 
@@ -437,11 +580,26 @@ HWND MainWindowOfProcess(DWORD processId) {
 }
 
 bool IsMainApplicationWindow(HWND window) {
-    if (!IsWindowVisible(window)) return false;
-    HWND owner = reinterpret_cast<HWND>(GetWindowLongPtrA(window, GWLP_HWNDPARENT));
+    if (!IsWindowVisible(window) || IsWindowCloaked(window)) return false;
+    HWND owner = reinterpret_cast<HWND>(GetWindowLongPtrW(window, GWLP_HWNDPARENT));
     if (owner && owner != GetDesktopWindow()) return false;
-    LONG_PTR exStyle = GetWindowLongPtrA(window, GWL_EXSTYLE);
+    LONG_PTR exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
     return !(exStyle & WS_EX_TOOLWINDOW) || (exStyle & WS_EX_APPWINDOW);
+}
+
+TDwmGetWindowAttribute& DwmGetWindowAttributeEntry() {
+    static TDwmGetWindowAttribute entry = [] {
+        HMODULE dwm = LoadLibraryW(L"dwmapi.dll");
+        return dwm ? Resolve<TDwmGetWindowAttribute>(dwm, "DwmGetWindowAttribute") : nullptr;
+    }();
+    return entry;
+}
+
+bool IsWindowCloaked(HWND window) {
+    TDwmGetWindowAttribute query = DwmGetWindowAttributeEntry();
+    const DWORD kCloaked = 14;  // DWMWA_CLOAKED
+    DWORD cloaked = 0;
+    return query && SUCCEEDED(query(window, kCloaked, &cloaked, sizeof cloaked)) && cloaked != 0;
 }
 
 std::uint8_t MemoryLoadPercent() {

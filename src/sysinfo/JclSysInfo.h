@@ -53,20 +53,23 @@ void ComputeStartupFlags();
 using TEnumProcesses = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
 using TEnumProcessModules = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
 using TEnumProcessModulesEx = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*, DWORD);
-using TGetModuleBaseNameA = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
-using TGetModuleFileNameExA = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
+using TGetModuleBaseNameW = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
+using TGetModuleFileNameExW = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
 using TGetModuleInformation = BOOL(WINAPI*)(HANDLE, HMODULE, MODULEINFO*, DWORD);
 using TCreateToolhelp32Snapshot = HANDLE(WINAPI*)(DWORD, DWORD);
-using TProcess32First = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32*);
-using TModule32First = BOOL(WINAPI*)(HANDLE, MODULEENTRY32*);
+using TProcess32FirstW = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32W*);
+using TModule32FirstW = BOOL(WINAPI*)(HANDLE, MODULEENTRY32W*);
+using TQueryFullProcessImageNameW = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
+using TNtQuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+using TQueryDosDeviceW = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
 
 struct TProcessStatusApi {
     HMODULE Library = nullptr;
     TEnumProcesses EnumProcesses = nullptr;
     TEnumProcessModules EnumProcessModules = nullptr;
     TEnumProcessModulesEx EnumProcessModulesEx = nullptr;
-    TGetModuleBaseNameA GetModuleBaseNameA = nullptr;
-    TGetModuleFileNameExA GetModuleFileNameExA = nullptr;
+    TGetModuleBaseNameW GetModuleBaseNameW = nullptr;
+    TGetModuleFileNameExW GetModuleFileNameExW = nullptr;
     TGetModuleInformation GetModuleInformation = nullptr;
 };
 
@@ -74,28 +77,48 @@ struct TToolHelpApi {
     bool Resolved = false;  // the first resolution is not retried
     HMODULE Kernel = nullptr;
     TCreateToolhelp32Snapshot CreateToolhelp32Snapshot = nullptr;
-    TProcess32First Process32First = nullptr;
-    TProcess32First Process32Next = nullptr;
-    TModule32First Module32First = nullptr;
-    TModule32First Module32Next = nullptr;
+    TProcess32FirstW Process32FirstW = nullptr;
+    TProcess32FirstW Process32NextW = nullptr;
+    TModule32FirstW Module32FirstW = nullptr;
+    TModule32FirstW Module32NextW = nullptr;
+};
+
+// The image path of a process from NT 6 on: through a handle that asks for
+// the least a process can grant, or by its id without a handle (a path of
+// the kernel's own devices, mapped to a drive).
+struct TImagePathApi {
+    bool Resolved = false;
+    TQueryFullProcessImageNameW QueryFullProcessImageNameW = nullptr;
+    TNtQuerySystemInformation NtQuerySystemInformation = nullptr;
+    TQueryDosDeviceW QueryDosDeviceW = nullptr;
 };
 
 TProcessStatusApi& ProcessStatusApi();
 TToolHelpApi& ToolHelpApi();
+TImagePathApi& ImagePathApi();
 bool EnsureProcessStatusLibrary();
 bool EnsureToolHelp();
+void EnsureImagePathApi();
 
 // ---------------------------------------------------------------- processes
 // Appends one entry per running process (text: executable path or name,
 // value: process id). False when the enumeration could not start.
 bool ListProcesses(TStringList& list, bool fullPaths);
+// The process's executable path (or name), from the strongest source the
+// system allows; empty when none gives it. From NT 6 on: the path through a
+// handle with limited query rights, else the path the system gives by id.
 std::string ProcessImageName(DWORD processId, bool fullPaths);
+// A path of the kernel's devices ("\Device\HarddiskVolume2\...") as a
+// path of the drive that device is mounted as, or of the network share;
+// empty when no drive maps it.
+std::string DrivePathOfDevicePath(const std::string& devicePath);
 // How many enumerations ListProcesses has made in this process.
 unsigned long ProcessEnumerationCount();
 
 // ------------------------------------------------------------------ modules
 // Appends one entry per module of the process (text: file path, or empty
-// when handlesOnly; value: base address).
+// when handlesOnly; value: base address). False when the modules cannot be
+// read, with the reason in the calling thread's last error.
 bool ListProcessModules(TStringList& list, DWORD processId, bool handlesOnly);
 void AddModuleEntry(TStringList& list, HANDLE process, HMODULE module, bool handlesOnly);
 
@@ -110,4 +133,11 @@ DWORD ProcessIdOfName(const std::string& nameOrPath);
 DWORD FindProcessId(const TStringList& processes, const std::string& nameOrPath);
 HWND MainWindowOfProcess(DWORD processId);
 bool IsMainApplicationWindow(HWND window);
+// A window the system keeps from view although it counts as visible (a
+// suspended store app's, one on another virtual desktop). Asked of the
+// desktop window manager where there is one; a failed question means no.
+bool IsWindowCloaked(HWND window);
+using TDwmGetWindowAttribute = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
+// The entry point, resolved on first use; tests may set their own.
+TDwmGetWindowAttribute& DwmGetWindowAttributeEntry();
 std::uint8_t MemoryLoadPercent();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "sysinfo/JclBase.h"
+#include "widgets/Utf16.h"
 
 class EJclWin32Error : public EJclError {
 public:
@@ -29,10 +30,10 @@ private:
     // "text\r\nWin32: wording (code)". Inserts are ignored: there are no
     // arguments to fill them with.
     static std::string SystemText(std::uint32_t code) {
-        char buffer[512] = {};
-        DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                      code, 0, buffer, sizeof buffer, nullptr);
-        std::string text(buffer, length < sizeof buffer ? length : 0);
+        wchar_t buffer[512] = {};
+        DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                      code, 0, buffer, 512, nullptr);
+        std::string text = widgets::Utf8(buffer, length < 512 ? length : 0);
         while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
             text.pop_back();
         return text;

@@ -27,12 +27,12 @@ void Application::DestroyMainForm() { mainForm_.reset(); }
 
 void Application::Run() {
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) Dispatch(message);
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) Dispatch(message);
 }
 
 void Application::ProcessMessages() {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
             // Leave the quit request for the loop that owns it.
             PostQuitMessage(static_cast<int>(message.wParam));
@@ -45,7 +45,7 @@ void Application::ProcessMessages() {
 void Application::Dispatch(MSG& message) {
     if (mainForm_ && mainForm_->TranslateShortcut(message)) return;
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
 }
 
 void Application::ShowException(const std::exception& error) {

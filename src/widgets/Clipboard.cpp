@@ -1,6 +1,7 @@
 #include "widgets/Clipboard.h"
 
 #include "widgets/Handle.h"
+#include "widgets/Utf16.h"
 
 #include <stdexcept>
 
@@ -25,13 +26,13 @@ struct ClipboardClose {
 
 void SetClipboardText(HWND owner, const std::string& text) {
     const char* failure = "The rows could not be copied to the clipboard.";
-    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (length <= 0) throw std::runtime_error(failure);
-    UniqueGlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(length) * sizeof(wchar_t)));
+    std::wstring wide = Utf16(text);
+    UniqueGlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t)));
     if (!memory) throw std::runtime_error(failure);
-    auto* wide = static_cast<wchar_t*>(GlobalLock(memory.get()));
-    if (!wide) throw std::runtime_error(failure);
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, length);
+    auto* locked = static_cast<wchar_t*>(GlobalLock(memory.get()));
+    if (!locked) throw std::runtime_error(failure);
+    wide.copy(locked, wide.size());
+    locked[wide.size()] = L'\0';
     GlobalUnlock(memory.get());
 
     if (!OpenClipboardSoon(owner)) throw std::runtime_error(failure);

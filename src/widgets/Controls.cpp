@@ -1,6 +1,7 @@
 #include "widgets/Controls.h"
 
 #include "widgets/Panel.h"
+#include "widgets/Utf16.h"
 
 namespace widgets {
 
@@ -22,9 +23,9 @@ bool Button::OnCommand(WORD code) {
 LRESULT Button::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CHAR: {
-            char key = static_cast<char>(wParam);
+            wchar_t key = static_cast<wchar_t>(wParam);
             if (PreviewKeyInForm(Handle(), key)) return 0;
-            wParam = static_cast<unsigned char>(key);
+            wParam = key;
             break;
         }
         case WM_KEYDOWN:
@@ -62,9 +63,9 @@ void Memo::AddLine(const std::string& line) {
 }
 
 void Memo::SetFontFace(const char* face, int height) {
-    font_.reset(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+    font_.reset(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                            DEFAULT_PITCH | FF_DONTCARE, face));
+                            DEFAULT_PITCH | FF_DONTCARE, Utf16(face).c_str()));
     if (font_) SetFont(static_cast<HFONT>(font_.get()));
 }
 
@@ -82,9 +83,9 @@ LRESULT Memo::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return reinterpret_cast<LRESULT>(background_.get());
         }
         case WM_CHAR: {
-            char key = static_cast<char>(wParam);
+            wchar_t key = static_cast<wchar_t>(wParam);
             if (PreviewKeyInForm(Handle(), key)) return 0;
-            wParam = static_cast<unsigned char>(key);
+            wParam = key;
             break;
         }
         default:

@@ -1,6 +1,7 @@
 #include "widgets/Dialogs.h"
 
 #include "widgets/Application.h"
+#include "widgets/Utf16.h"
 
 #include <windows.h>
 
@@ -32,7 +33,7 @@ DialogResult MessageDlg(const std::string& text, DialogKind kind, DialogButtons 
         case DialogButtons::YesNo: style |= MB_YESNO; break;
     }
     HWND owner = Application::Instance().MainWindowHandle();
-    switch (MessageBoxA(owner, text.c_str(), title.c_str(), style)) {
+    switch (MessageBoxW(owner, Utf16(text).c_str(), Utf16(title).c_str(), style)) {
         case IDOK: return DialogResult::OK;
         case IDYES: return DialogResult::Yes;
         case IDNO: return DialogResult::No;

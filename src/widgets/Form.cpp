@@ -1,16 +1,17 @@
 #include "widgets/Form.h"
 
 #include "widgets/Application.h"
+#include "widgets/Utf16.h"
 
 namespace widgets {
 
 Form::Form(std::string name, const FormStyle& style)
     : name_(std::move(name)), centerOnFirstShow_(style.centerOnFirstShow) {
-    HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
     RegisterClass(style.className, nullptr, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), icon);
-    font_.reset(CreateFontA(style.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+    font_.reset(CreateFontW(style.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                            DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, style.fontFace));
+                            DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Utf16(style.fontFace).c_str()));
     RECT r{0, 0, style.clientWidth, style.clientHeight};
     AdjustWindowRectEx(&r, style.style, FALSE, style.exStyle);
     CreateOwn(style.className, "", style.style, style.exStyle, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -31,8 +32,8 @@ void Form::SetMainMenu(Menu& menu) {
     SetMenu(Handle(), menu.Handle());
     menu.ReleaseToWindow();
     RECT r{0, 0, client.right, client.bottom};
-    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(Handle(), GWL_STYLE)), TRUE,
-                       static_cast<DWORD>(GetWindowLongA(Handle(), GWL_EXSTYLE)));
+    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongW(Handle(), GWL_STYLE)), TRUE,
+                       static_cast<DWORD>(GetWindowLongW(Handle(), GWL_EXSTYLE)));
     SetWindowPos(Handle(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -41,7 +42,7 @@ void Form::AddPopupMenu(Menu& menu) { popupMenus_.push_back(&menu); }
 
 void Form::AddShortcut(WORD virtualKey, MenuItem& item) {
     shortcuts_.push_back({FVIRTKEY, virtualKey, static_cast<WORD>(item.Id())});
-    shortcutTable_.reset(CreateAcceleratorTableA(shortcuts_.data(), static_cast<int>(shortcuts_.size())));
+    shortcutTable_.reset(CreateAcceleratorTableW(shortcuts_.data(), static_cast<int>(shortcuts_.size())));
 }
 
 // A modal box disables this window and runs a loop of its own; the check is
@@ -49,7 +50,7 @@ void Form::AddShortcut(WORD virtualKey, MenuItem& item) {
 bool Form::TranslateShortcut(MSG& message) {
     if (!shortcutTable_ || !IsWindowEnabled(Handle()) || GetActiveWindow() != Handle()) return false;
     if (message.hwnd != Handle() && !IsChild(Handle(), message.hwnd)) return false;
-    return TranslateAcceleratorA(Handle(), shortcutTable_.get(), &message) != 0;
+    return TranslateAcceleratorW(Handle(), shortcutTable_.get(), &message) != 0;
 }
 
 void Form::Show() {
@@ -57,7 +58,7 @@ void Form::Show() {
         RECT r{};
         GetWindowRect(Handle(), &r);
         RECT work{};
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
         int width = r.right - r.left, height = r.bottom - r.top;
         SetWindowPos(Handle(), nullptr, work.left + (work.right - work.left - width) / 2,
                      work.top + (work.bottom - work.top - height) / 2, 0, 0,
@@ -68,7 +69,7 @@ void Form::Show() {
     UpdateWindow(Handle());
 }
 
-bool Form::PreviewKey(char& key) {
+bool Form::PreviewKey(wchar_t& key) {
     if (OnKeyPress) OnKeyPress(key);
     return key == 0;
 }
@@ -136,10 +137,14 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_CHAR: {
-            char key = static_cast<char>(wParam);
+            wchar_t key = static_cast<wchar_t>(wParam);
             if (PreviewKey(key)) return 0;
             break;
         }
+        case WM_NOTIFYFORMAT:
+            // Controls notify this window in UTF-16.
+            if (lParam == NF_QUERY) return NFR_UNICODE;
+            break;
         default:
             break;
     }

@@ -44,22 +44,22 @@ public:
 
     // Shows the window; the first time it is centred if the style says so.
     void Show();
-    void Close() { PostMessageA(Handle(), WM_CLOSE, 0, 0); }
-    bool Sizeable() const { return (GetWindowLongA(Handle(), GWL_STYLE) & WS_THICKFRAME) != 0; }
+    void Close() { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
+    bool Sizeable() const { return (GetWindowLongW(Handle(), GWL_STYLE) & WS_THICKFRAME) != 0; }
 
     std::function<void()> OnResize;
     // Return false to refuse the close; the window then stays.
     std::function<bool()> OnCloseQuery;
     std::function<void()> OnActivate;
     std::function<void()> OnDeactivate;
-    // A character typed while the form or one of its controls has the focus,
+    // A character (a UTF-16 unit) typed while the form or one of its controls has the focus,
     // seen before the control (the form previews keys). Set the key to 0 to
     // swallow it.
-    std::function<void(char& key)> OnKeyPress;
+    std::function<void(wchar_t& key)> OnKeyPress;
 
     // Routes a WM_CHAR of a child control through OnKeyPress; the control
     // wrappers that take the focus call it.
-    bool PreviewKey(char& key);
+    bool PreviewKey(wchar_t& key);
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

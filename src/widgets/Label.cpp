@@ -1,23 +1,15 @@
 #include "widgets/Label.h"
 
-#include <cstring>
+#include "widgets/Utf16.h"
+
+#include <cwchar>
 
 namespace widgets {
 
 namespace {
 
-// Texts are UTF-8; the wide calls draw them whatever code page GDI assumes.
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return wide;
-}
-
 int DrawUtf8(HDC dc, const std::string& text, RECT* r, UINT flags) {
-    std::wstring wide = Wide(text);
+    std::wstring wide = Utf16(text);
     return DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), r, flags);
 }
 
@@ -26,10 +18,10 @@ int DrawUtf8(HDC dc, const std::string& text, RECT* r, UINT flags) {
 // -------------------------------------------------------------------- Label
 
 Label::Label(Container& parent, const std::string& text) : GraphicControl(parent), text_(text) {
-    LOGFONTA base{};
-    HFONT inherited = reinterpret_cast<HFONT>(SendMessageA(parent.Handle(), WM_GETFONT, 0, 0));
-    if (GetObjectA(inherited ? inherited : DefaultFont(), sizeof base, &base)) {
-        font_.face = base.lfFaceName;
+    LOGFONTW base{};
+    HFONT inherited = reinterpret_cast<HFONT>(SendMessageW(parent.Handle(), WM_GETFONT, 0, 0));
+    if (GetObjectW(inherited ? inherited : DefaultFont(), sizeof base, &base)) {
+        font_.face = Utf8UpToNul(base.lfFaceName, LF_FACESIZE);
         font_.height = base.lfHeight;
         font_.bold = base.lfWeight >= FW_BOLD;
         font_.italic = base.lfItalic != 0;
@@ -103,7 +95,7 @@ void Label::SetFontColor(COLORREF color) {
 }
 
 void Label::Rebuild() {
-    LOGFONTA lf{};
+    LOGFONTW lf{};
     lf.lfHeight = font_.height;
     lf.lfWeight = font_.bold ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = font_.italic;
@@ -113,8 +105,9 @@ void Label::Rebuild() {
     lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     lf.lfQuality = DEFAULT_QUALITY;
     lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    strncpy(lf.lfFaceName, font_.face.c_str(), LF_FACESIZE - 1);
-    fontHandle_.reset(CreateFontIndirectA(&lf));
+    std::wstring face = Utf16(font_.face);
+    wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+    fontHandle_.reset(CreateFontIndirectW(&lf));
     AdjustBounds();
     Invalidate();
 }
@@ -205,7 +198,7 @@ void Shape::Paint(HDC dc) {
 void Picture::SetBitmap(UniqueGdiObject&& bitmap) {
     bitmap_ = std::move(bitmap);
     BITMAP info{};
-    if (bitmap_ && GetObjectA(bitmap_.get(), sizeof info, &info))
+    if (bitmap_ && GetObjectW(bitmap_.get(), sizeof info, &info))
         size_ = SIZE{info.bmWidth, info.bmHeight < 0 ? -info.bmHeight : info.bmHeight};
     else
         size_ = SIZE{0, 0};

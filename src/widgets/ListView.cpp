@@ -1,9 +1,11 @@
 #include "widgets/ListView.h"
 
 #include "widgets/Clipboard.h"
+#include "widgets/Utf16.h"
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <atomic>
 #include <numeric>
 
@@ -16,16 +18,9 @@ const UINT kClampColumns = WM_APP + 17;
 // LVFI_SUBSTRING (newer than the headers): the same as LVFI_PARTIAL.
 const UINT kFindSubstring = 0x0004;
 
-std::wstring Widen(const std::string& text) {
-    int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return wide;
-}
-
 // The text begins with the start (or is it, when whole), ignoring case.
 bool BeginsWith(const std::string& text, const std::wstring& start, bool whole) {
-    std::wstring wide = Widen(text);
+    std::wstring wide = Utf16(text);
     if (wide.size() < start.size() || (whole && wide.size() != start.size())) return false;
     return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wide.c_str(), static_cast<int>(start.size()),
                           start.c_str(), static_cast<int>(start.size())) == CSTR_EQUAL;
@@ -66,19 +61,20 @@ ListView::ListView(HWND parent, UINT_PTR id, const Options& options) {
                   WS_EX_CLIENTEDGE, parent, id);
     DWORD extended = LVS_EX_DOUBLEBUFFER;
     if (options.fullRowSelect) extended |= LVS_EX_FULLROWSELECT;
-    SendMessageA(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
-    header_ = reinterpret_cast<HWND>(SendMessageA(Handle(), LVM_GETHEADER, 0, 0));
+    SendMessageW(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
+    header_ = reinterpret_cast<HWND>(SendMessageW(Handle(), LVM_GETHEADER, 0, 0));
 }
 
 void ListView::AddColumn(const ListColumn& column) {
     columns_.push_back(column);
     hidden_.push_back(false);
-    LVCOLUMNA lvc{};
+    std::wstring caption = Utf16(column.caption);
+    LVCOLUMNW lvc{};
     lvc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    lvc.pszText = const_cast<char*>(column.caption.c_str());
+    lvc.pszText = &caption[0];
     lvc.cx = Clamp(ColumnCount() - 1, column.width);
     lvc.iSubItem = ColumnCount() - 1;
-    SendMessageA(Handle(), LVM_INSERTCOLUMNA, static_cast<WPARAM>(ColumnCount() - 1),
+    SendMessageW(Handle(), LVM_INSERTCOLUMNW, static_cast<WPARAM>(ColumnCount() - 1),
                  reinterpret_cast<LPARAM>(&lvc));
 }
 
@@ -97,9 +93,9 @@ int ListView::Clamp(int index, int width) const {
 // for the window's properties three times (0.16 ms a message, where the
 // header answers in a microsecond). The layout reads widths often.
 int ListView::ColumnWidth(int index) const {
-    HDITEMA item{};
+    HDITEMW item{};
     item.mask = HDI_WIDTH;
-    if (!SendMessageA(header_, HDM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item))) return 0;
+    if (!SendMessageW(header_, HDM_GETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item))) return 0;
     return item.cxy;
 }
 
@@ -109,7 +105,7 @@ void ListView::SetColumnWidth(int index, int width) {
     // it stays as it was.
     int clamped = Clamp(index, width);
     if (clamped == ColumnWidth(index)) return;
-    SendMessageA(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(index), MAKELPARAM(clamped, 0));
+    SendMessageW(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(index), MAKELPARAM(clamped, 0));
 }
 
 void ListView::SetColumnHidden(int index, bool hidden) {
@@ -124,6 +120,7 @@ void ListView::SetFittedColumn(int index, TextFitter fit) {
     fit_ = std::move(fit);
     fittedColumn_ = fit_ ? index : -1;
     textPadding_ = fit_ ? MeasureTextPadding() : 0;
+    measure_ = fit_ ? std::make_unique<TextMeasure>(Font()) : nullptr;
     for (Row& row : rows_) row.fittedRoom = -1;
     fittedTexts_.clear();
 }
@@ -131,52 +128,77 @@ void ListView::SetFittedColumn(int index, TextFitter fit) {
 // The control's own sizing tells its padding: the width it gives a column
 // to show one known text whole, less the width of that text.
 int ListView::MeasureTextPadding() const {
-    const char sample[] = "Path and filename";
-    HWND probe = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 300, 60, GetParent(Handle()),
-                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+    wchar_t sample[] = L"Path and filename";
+    wchar_t none[] = L"";
+    HWND probe = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 0, 0, 300, 60, GetParent(Handle()),
+                                 nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!probe) return 0;
-    SendMessageA(probe, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
-    LVCOLUMNA column{};
+    SendMessageW(probe, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+    LVCOLUMNW column{};
     column.mask = LVCF_WIDTH;
     column.cx = 50;
-    SendMessageA(probe, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-    SendMessageA(probe, LVM_INSERTCOLUMNA, 1, reinterpret_cast<LPARAM>(&column));
-    LVITEMA item{};
+    SendMessageW(probe, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+    SendMessageW(probe, LVM_INSERTCOLUMNW, 1, reinterpret_cast<LPARAM>(&column));
+    LVITEMW item{};
     item.mask = LVIF_TEXT;
-    item.pszText = const_cast<char*>("");
-    SendMessageA(probe, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    item.pszText = none;
+    SendMessageW(probe, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     item.iSubItem = 1;
-    item.pszText = const_cast<char*>(sample);
-    SendMessageA(probe, LVM_SETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&item));
-    SendMessageA(probe, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(LVSCW_AUTOSIZE, 0));
-    int padding = static_cast<int>(SendMessageA(probe, LVM_GETCOLUMNWIDTH, 1, 0)) -
-                  static_cast<int>(SendMessageA(probe, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(sample)));
+    item.pszText = sample;
+    SendMessageW(probe, LVM_SETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(probe, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+    int padding = static_cast<int>(SendMessageW(probe, LVM_GETCOLUMNWIDTH, 1, 0)) -
+                  static_cast<int>(SendMessageW(probe, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(sample)));
     DestroyWindow(probe);
     return padding > 0 ? padding : 0;
 }
 
+void ListView::SetEmptyText(const std::string& text) {
+    if (text == emptyText_) return;
+    emptyText_ = text;
+    InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+// Below the header, across the list, in the list's font and the colour of
+// text that is not to be acted on.
+void ListView::DrawEmptyText(HDC dc) const {
+    RECT area{};
+    GetClientRect(Handle(), &area);
+    RECT header{};
+    if (header_ && IsWindowVisible(header_) && GetWindowRect(header_, &header)) area.top += header.bottom - header.top;
+    InflateRect(&area, -TextWidth("  "), 0);
+    area.top += TextWidth("  ");
+    HGDIOBJ old = SelectObject(dc, Font() ? Font() : GetStockObject(DEFAULT_GUI_FONT));
+    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    SetBkMode(dc, TRANSPARENT);
+    std::wstring text = Utf16(emptyText_);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+}
+
 void ListView::SetSmallImages(ImageList& images) {
-    SendMessageA(Handle(), LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images.Handle()));
+    SendMessageW(Handle(), LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images.Handle()));
 }
 
 // The list holds no texts of its own (owner data): it asks for them when it
 // draws, so filling a list costs no message per cell.
 void ListView::ReplaceRows(int count) {
+    SetEmptyText({});
     // Only the rows that have them: clearing a state on every row visits each.
     for (int row : {SelectedRow(), FocusedRow()}) {
         if (row < 0) continue;
-        LVITEMA item{};
+        LVITEMW item{};
         item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        SendMessageW(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
     }
-    SendMessageA(Handle(), LVM_SETSELECTIONMARK, 0, -1);
+    SendMessageW(Handle(), LVM_SETSELECTIONMARK, 0, -1);
     SetRowCount(count);
     // Back to the first row, the horizontal position kept.
-    int top = static_cast<int>(SendMessageA(Handle(), LVM_GETTOPINDEX, 0, 0));
+    int top = static_cast<int>(SendMessageW(Handle(), LVM_GETTOPINDEX, 0, 0));
     RECT first{};
     first.left = LVIR_BOUNDS;
-    if (top > 0 && SendMessageA(Handle(), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first)))
-        SendMessageA(Handle(), LVM_SCROLL, 0, -top * (first.bottom - first.top));
+    if (top > 0 && SendMessageW(Handle(), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first)))
+        SendMessageW(Handle(), LVM_SCROLL, 0, -top * (first.bottom - first.top));
 }
 
 void ListView::SetRowCount(int count) {
@@ -198,8 +220,8 @@ void ListView::DeleteRow(int row) {
     if (row < 0 || row >= RowCount()) return;
     rows_.erase(rows_.begin() + row);
     // Moves the selection and focus of the rows behind it up by one.
-    SendMessageA(Handle(), LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
-    controlCount_ = static_cast<int>(SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0));
+    SendMessageW(Handle(), LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+    controlCount_ = static_cast<int>(SendMessageW(Handle(), LVM_GETITEMCOUNT, 0, 0));
     SyncCount();
     InvalidateRect(Handle(), nullptr, TRUE);
 }
@@ -207,14 +229,14 @@ void ListView::DeleteRow(int row) {
 void ListView::SyncCount() {
     if (RowCount() == controlCount_) return;
     controlCount_ = RowCount();
-    SendMessageA(Handle(), LVM_SETITEMCOUNT, static_cast<WPARAM>(controlCount_), LVSICF_NOSCROLL);
+    SendMessageW(Handle(), LVM_SETITEMCOUNT, static_cast<WPARAM>(controlCount_), LVSICF_NOSCROLL);
 }
 
 void ListView::RedrawRow(int row) {
-    if (updateDepth_ == 0) SendMessageA(Handle(), LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
+    if (updateDepth_ == 0) SendMessageW(Handle(), LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
 }
 
-bool ListView::VerticalScrollBarShown() const { return (GetWindowLongPtrA(Handle(), GWL_STYLE) & WS_VSCROLL) != 0; }
+bool ListView::VerticalScrollBarShown() const { return (GetWindowLongPtrW(Handle(), GWL_STYLE) & WS_VSCROLL) != 0; }
 
 const std::string& ListView::CellText(int row, int column) const {
     static const std::string empty;
@@ -238,7 +260,10 @@ const std::string& ListView::FittedText(const std::string& data, int room) const
         fittedTextsRoom_ = room;
     }
     auto found = fittedTexts_.find(data);
-    if (found == fittedTexts_.end()) found = fittedTexts_.emplace(data, fit_(data, room)).first;
+    if (found == fittedTexts_.end()) {
+        auto measure = [this](const std::string& text) { return measure_ ? measure_->Width(text) : 0; };
+        found = fittedTexts_.emplace(data, fit_(data, room, measure)).first;
+    }
     return found->second;
 }
 
@@ -253,29 +278,29 @@ std::string ListView::RowData(int row) const {
 }
 
 int ListView::SelectedRow() const {
-    return static_cast<int>(SendMessageA(Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return static_cast<int>(SendMessageW(Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 int ListView::FocusedRow() const {
-    return static_cast<int>(SendMessageA(Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    return static_cast<int>(SendMessageW(Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
 }
 
 void ListView::SelectRow(int row) {
-    LVITEMA item{};
+    LVITEMW item{};
     item.stateMask = LVIS_SELECTED;
     item.state = 0;
-    SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
     if (row < 0 || row >= RowCount()) return;
     item.state = LVIS_SELECTED;
-    SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
 void ListView::FocusRow(int row) {
     if (row < 0 || row >= RowCount()) return;
-    LVITEMA item{};
+    LVITEMW item{};
     item.stateMask = LVIS_FOCUSED;
     item.state = LVIS_FOCUSED;
-    SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
 void ListView::BeginUpdate() { ++updateDepth_; }
@@ -312,7 +337,7 @@ std::string ListView::FullText(int row, int column) const {
 
 std::string ListView::SelectedRowsText() const {
     std::vector<int> order(static_cast<size_t>(ColumnCount()));
-    if (!SendMessageA(Handle(), LVM_GETCOLUMNORDERARRAY, order.size(), reinterpret_cast<LPARAM>(order.data())))
+    if (!SendMessageW(Handle(), LVM_GETCOLUMNORDERARRAY, order.size(), reinterpret_cast<LPARAM>(order.data())))
         std::iota(order.begin(), order.end(), 0);
     std::vector<int> shown;
     for (int column : order)
@@ -324,7 +349,7 @@ std::string ListView::SelectedRowsText() const {
     };
     std::string rows;
     for (int row = SelectedRow(); row >= 0;
-         row = static_cast<int>(SendMessageA(Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED)))
+         row = static_cast<int>(SendMessageW(Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED)))
         rows += line([this, row](int column) { return FullText(row, column); });
     if (rows.empty()) return {};
     return line([this](int column) { return Column(column).caption; }) + rows;
@@ -354,7 +379,7 @@ int ListView::FindRow(const std::wstring& text, int start, UINT flags) const {
 ListView::Cell ListView::CellAt(LPARAM clientPoint) const {
     LVHITTESTINFO hit{};
     hit.pt = {GET_X_LPARAM(clientPoint), GET_Y_LPARAM(clientPoint)};
-    SendMessageA(Handle(), LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    SendMessageW(Handle(), LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
     if (hit.iItem < 0 || hit.iItem >= RowCount() || hit.iSubItem < 0 || hit.iSubItem >= ColumnCount()) return {};
     return {hit.iItem, hit.iSubItem};
 }
@@ -388,7 +413,7 @@ void ListView::PointerRested(LPARAM clientPoint) {
     RECT rect{};
     rect.top = cell.column;
     rect.left = LVIR_BOUNDS;
-    if (!SendMessageA(Handle(), LVM_GETSUBITEMRECT, static_cast<WPARAM>(cell.row), reinterpret_cast<LPARAM>(&rect)))
+    if (!SendMessageW(Handle(), LVM_GETSUBITEMRECT, static_cast<WPARAM>(cell.row), reinterpret_cast<LPARAM>(&rect)))
         return;
     MapWindowPoints(Handle(), HWND_DESKTOP, reinterpret_cast<POINT*>(&rect), 2);
     if (!tip_) tip_ = std::make_unique<ToolTip>(Handle());
@@ -408,25 +433,11 @@ void ListView::HideCellTip() {
 
 bool ListView::OnNotify(NMHDR* header, LRESULT& result) {
     switch (header->code) {
-        case LVN_ODFINDITEMA: {
-            const auto* find = reinterpret_cast<NMLVFINDITEMA*>(header);
-            bool byText = !(find->lvfi.flags & LVFI_PARAM) && find->lvfi.psz;
-            result = FindRow(byText ? Widen(find->lvfi.psz) : std::wstring(), find->iStart, find->lvfi.flags);
-            return true;
-        }
-        // Wine sends this one to parents that asked for the ANSI forms too.
+        // The parent asked for notifications in UTF-16 (WM_NOTIFYFORMAT).
         case LVN_ODFINDITEMW: {
             const auto* find = reinterpret_cast<NMLVFINDITEMW*>(header);
             bool byText = !(find->lvfi.flags & LVFI_PARAM) && find->lvfi.psz;
             result = FindRow(byText ? std::wstring(find->lvfi.psz) : std::wstring(), find->iStart, find->lvfi.flags);
-            return true;
-        }
-        case LVN_GETDISPINFOA: {
-            LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(header)->item;
-            if (item.iItem < 0 || item.iItem >= RowCount()) return true;
-            if (item.mask & LVIF_IMAGE) item.iImage = item.iSubItem == 0 ? ImageIndex(item.iItem) : -1;
-            if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0)
-                lstrcpynA(item.pszText, CellText(item.iItem, item.iSubItem).c_str(), item.cchTextMax);
             return true;
         }
         case LVN_GETDISPINFOW: {
@@ -434,10 +445,10 @@ bool ListView::OnNotify(NMHDR* header, LRESULT& result) {
             if (item.iItem < 0 || item.iItem >= RowCount()) return true;
             if (item.mask & LVIF_IMAGE) item.iImage = item.iSubItem == 0 ? ImageIndex(item.iItem) : -1;
             if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
-                const std::string& text = CellText(item.iItem, item.iSubItem);
-                int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, item.pszText, item.cchTextMax);
-                if (n == 0) item.pszText[0] = 0;
-                item.pszText[item.cchTextMax - 1] = 0;
+                std::wstring text = Utf16(CellText(item.iItem, item.iSubItem));
+                size_t length = std::min(text.size(), static_cast<size_t>(item.cchTextMax) - 1);
+                text.copy(item.pszText, length);
+                item.pszText[length] = 0;
             }
             return true;
         }
@@ -462,8 +473,8 @@ void ListView::ContextMenu(LPARAM screenPoint) {
         int row = FocusedRow();
         RECT rect{};
         rect.left = LVIR_LABEL;
-        if (row >= 0) SendMessageA(Handle(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
-        if (row >= 0 && SendMessageA(Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect)))
+        if (row >= 0) SendMessageW(Handle(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+        if (row >= 0 && SendMessageW(Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect)))
             at = {rect.left > 0 ? rect.left : 0, (rect.top + rect.bottom) / 2};
         ClientToScreen(Handle(), &at);
     }
@@ -485,8 +496,27 @@ LRESULT ListView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_SETFONT: {
             LRESULT result = DefaultHandling(message, wParam, lParam);
-            if (fittedColumn_ >= 0) textPadding_ = MeasureTextPadding();
+            if (fittedColumn_ >= 0) {
+                textPadding_ = MeasureTextPadding();
+                measure_ = std::make_unique<TextMeasure>(Font());
+            }
             fittedTexts_.clear();
+            return result;
+        }
+        case WM_PAINT: {
+            LRESULT result = DefaultHandling(message, wParam, lParam);
+            if (rows_.empty() && !emptyText_.empty()) {
+                HDC dc = GetDC(Handle());
+                if (dc) {
+                    DrawEmptyText(dc);
+                    ReleaseDC(Handle(), dc);
+                }
+            }
+            return result;
+        }
+        case WM_PRINTCLIENT: {
+            LRESULT result = DefaultHandling(message, wParam, lParam);
+            if (rows_.empty() && !emptyText_.empty()) DrawEmptyText(reinterpret_cast<HDC>(wParam));
             return result;
         }
         case WM_SIZE: {
@@ -505,7 +535,7 @@ LRESULT ListView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             auto* header = reinterpret_cast<NMHDR*>(lParam);
             if (header->code == HDN_ITEMCHANGEDA || header->code == HDN_ITEMCHANGEDW ||
                 header->code == HDN_ENDTRACKA || header->code == HDN_ENDTRACKW)
-                PostMessageA(Handle(), kClampColumns, 0, 0);
+                PostMessageW(Handle(), kClampColumns, 0, 0);
             break;
         }
         case kClampColumns:

@@ -70,11 +70,20 @@ public:
     // gives them: fit(row data, room). The list asks for a row's text before
     // it shows or hands it out, once for each room the column has (a resize,
     // a scroll bar, a dragged edge change it), and once for all rows with the
-    // same data. An empty fit ends this.
-    using TextFitter = std::function<std::string(const std::string& data, int room)>;
+    // same data. The measure gives a text's width in the list's font, in the
+    // room's units. An empty fit ends this.
+    using TextMeasureFunction = std::function<int(const std::string& text)>;
+    using TextFitter =
+        std::function<std::string(const std::string& data, int room, const TextMeasureFunction& measure)>;
     void SetFittedColumn(int index, TextFitter fit);
 
     void SetSmallImages(ImageList& images);
+
+    // A text shown in the list's empty area while it has no rows (why it is
+    // empty); not a row, so copying, finding and tips never see it. Replacing
+    // the rows takes it away.
+    void SetEmptyText(const std::string& text);
+    const std::string& EmptyText() const { return emptyText_; }
 
     int RowCount() const { return static_cast<int>(rows_.size()); }
     // Replaces every row by count new, empty ones, showing what emptying the
@@ -152,6 +161,7 @@ private:
     const std::string& CellText(int row, int column) const;
     const std::string& FittedText(const std::string& data, int room) const;
     void ClampAllColumns();
+    void DrawEmptyText(HDC dc) const;
     int MeasureTextPadding() const;
     void ContextMenu(LPARAM screenPoint);
     int FindRow(const std::wstring& text, int start, UINT flags) const;
@@ -177,6 +187,8 @@ private:
     mutable std::unordered_map<std::string, std::string> fittedTexts_;
     mutable int fittedTextsRoom_ = -1;
     int textPadding_ = 0;
+    std::unique_ptr<TextMeasure> measure_;
+    std::string emptyText_;
     int updateDepth_ = 0;
     // The row count the control was last told.
     int controlCount_ = 0;

@@ -1,5 +1,7 @@
 #include "widgets/Menu.h"
 
+#include "widgets/Utf16.h"
+
 namespace widgets {
 
 namespace {
@@ -22,11 +24,11 @@ MenuItem& MenuItem::Add(const std::string& name, const std::string& caption, int
         submenu_ = CreatePopupMenu();
         if (parent_) {
             // Turn the already appended command into a submenu entry.
-            MENUITEMINFOA info{};
+            MENUITEMINFOW info{};
             info.cbSize = sizeof info;
             info.fMask = MIIM_SUBMENU;
             info.hSubMenu = submenu_;
-            SetMenuItemInfoA(parent_, id_, FALSE, &info);
+            SetMenuItemInfoW(parent_, id_, FALSE, &info);
         }
     }
     items_.push_back(std::make_unique<MenuItem>(name, caption, tag));
@@ -37,19 +39,20 @@ MenuItem& MenuItem::Add(const std::string& name, const std::string& caption, int
 void MenuItem::AppendTo(HMENU parent) {
     parent_ = parent;
     if (IsSeparator()) {
-        AppendMenuA(parent, MF_SEPARATOR, id_, nullptr);
+        AppendMenuW(parent, MF_SEPARATOR, id_, nullptr);
         return;
     }
     UINT flags = MF_STRING | (checked_ ? MF_CHECKED : MF_UNCHECKED);
-    if (submenu_) AppendMenuA(parent, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(submenu_), caption_.c_str());
-    else AppendMenuA(parent, flags, id_, caption_.c_str());
+    std::wstring caption = Utf16(caption_);
+    if (submenu_) AppendMenuW(parent, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(submenu_), caption.c_str());
+    else AppendMenuW(parent, flags, id_, caption.c_str());
     if (submenu_) {
         // Popup entries have no command id of their own; give them ours.
-        MENUITEMINFOA info{};
+        MENUITEMINFOW info{};
         info.cbSize = sizeof info;
         info.fMask = MIIM_ID;
         info.wID = id_;
-        SetMenuItemInfoA(parent, static_cast<UINT>(GetMenuItemCount(parent) - 1), TRUE, &info);
+        SetMenuItemInfoW(parent, static_cast<UINT>(GetMenuItemCount(parent) - 1), TRUE, &info);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "widgets/PageControl.h"
 
+#include "widgets/Utf16.h"
+
 #include <algorithm>
 
 namespace widgets {
@@ -11,18 +13,18 @@ PageControl::PageControl(HWND parent, UINT_PTR id) {
 }
 
 int PageControl::ActivePageIndex() const {
-    return static_cast<int>(SendMessageA(Handle(), TCM_GETCURSEL, 0, 0));
+    return static_cast<int>(SendMessageW(Handle(), TCM_GETCURSEL, 0, 0));
 }
 
 void PageControl::SetActivePageIndex(int index) {
     if (index < 0 || index >= PageCount()) return;
-    SendMessageA(Handle(), TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageW(Handle(), TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
     ShowActiveSheet();
 }
 
 RECT PageControl::DisplayRect() const {
     RECT r{0, 0, ClientWidth(), ClientHeight()};
-    SendMessageA(Handle(), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
+    SendMessageW(Handle(), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
     return r;
 }
 
@@ -40,20 +42,21 @@ LRESULT PageControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void PageControl::AddSheet(TabSheet* sheet, const std::string& caption) {
-    TCITEMA item{};
+    std::wstring text = Utf16(caption);
+    TCITEMW item{};
     item.mask = TCIF_TEXT;
-    item.pszText = const_cast<char*>(caption.c_str());
-    SendMessageA(Handle(), TCM_INSERTITEMA, static_cast<WPARAM>(PageCount()),
+    item.pszText = &text[0];
+    SendMessageW(Handle(), TCM_INSERTITEMW, static_cast<WPARAM>(PageCount()),
                  reinterpret_cast<LPARAM>(&item));
     sheets_.push_back(sheet);
-    if (ActivePageIndex() < 0) SendMessageA(Handle(), TCM_SETCURSEL, 0, 0);
+    if (ActivePageIndex() < 0) SendMessageW(Handle(), TCM_SETCURSEL, 0, 0);
     ShowActiveSheet();
 }
 
 void PageControl::RemoveSheet(TabSheet* sheet) {
     auto it = std::find(sheets_.begin(), sheets_.end(), sheet);
     if (it == sheets_.end()) return;
-    if (Handle()) SendMessageA(Handle(), TCM_DELETEITEM, static_cast<WPARAM>(it - sheets_.begin()), 0);
+    if (Handle()) SendMessageW(Handle(), TCM_DELETEITEM, static_cast<WPARAM>(it - sheets_.begin()), 0);
     sheets_.erase(it);
 }
 

@@ -14,14 +14,14 @@ const char kContainerClass[] = "OvrelleContainer";
 }
 
 HFONT DefaultFont() {
-    static UniqueGdiObject font(CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+    static UniqueGdiObject font(CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                            "MS Sans Serif"));
+                                            L"MS Sans Serif"));
     return static_cast<HFONT>(font.get());
 }
 
-bool PreviewKeyInForm(HWND control, char& key) {
+bool PreviewKeyInForm(HWND control, wchar_t& key) {
     auto* form = dynamic_cast<Form*>(Window::FromHandle(GetAncestor(control, GA_ROOT)));
     return form && form->PreviewKey(key);
 }
@@ -90,7 +90,7 @@ Container::Container(HWND parent, COLORREF color) : color_(color) {
     RegisterClass(kContainerClass, nullptr, nullptr);
     CreateOwn(kContainerClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0,
               0, 0, 0, 0, parent, nullptr);
-    HFONT inherited = reinterpret_cast<HFONT>(SendMessageA(parent, WM_GETFONT, 0, 0));
+    HFONT inherited = reinterpret_cast<HFONT>(SendMessageW(parent, WM_GETFONT, 0, 0));
     font_ = inherited ? inherited : DefaultFont();
 }
 
@@ -225,12 +225,16 @@ LRESULT Container::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CTLCOLOREDIT:
             // A child that draws in its own colours answers for itself.
             if (Window* child = FromHandle(reinterpret_cast<HWND>(lParam))) {
-                LRESULT brush = SendMessageA(child->Handle(), ChildColorsMessage, wParam, 0);
+                LRESULT brush = SendMessageW(child->Handle(), ChildColorsMessage, wParam, 0);
                 if (brush) return brush;
             }
             break;
+        case WM_NOTIFYFORMAT:
+            // Controls notify this window in UTF-16.
+            if (lParam == NF_QUERY) return NFR_UNICODE;
+            break;
         case WM_CHAR: {
-            char key = static_cast<char>(wParam);
+            wchar_t key = static_cast<wchar_t>(wParam);
             PreviewKeyInForm(Handle(), key);
             return 0;
         }
@@ -282,7 +286,7 @@ void Panel::SetParent(Container* host) {
 }
 
 Container* Panel::ParentContainer() const {
-    if (!(GetWindowLongA(Handle(), GWL_STYLE) & WS_CHILD)) return nullptr;
+    if (!(GetWindowLongW(Handle(), GWL_STYLE) & WS_CHILD)) return nullptr;
     return dynamic_cast<Container*>(FromHandle(GetParent(Handle())));
 }
 

@@ -142,7 +142,7 @@ private:
 
 // Hands a character typed in a control to the form that holds it, which
 // previews every key. True when the form swallowed the key.
-bool PreviewKeyInForm(HWND control, char& key);
+bool PreviewKeyInForm(HWND control, wchar_t& key);
 
 // "MS Sans Serif" 8 pt, for containers whose parent gives them no font.
 HFONT DefaultFont();

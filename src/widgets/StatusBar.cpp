@@ -1,5 +1,7 @@
 #include "widgets/StatusBar.h"
 
+#include "widgets/Utf16.h"
+
 #include <windowsx.h>
 
 namespace widgets {
@@ -15,7 +17,7 @@ StatusBar::StatusBar(HWND parent, UINT_PTR id, int panelCount, int height)
 void StatusBar::SetPanelText(int panel, const std::string& text) {
     if (panel < 0 || panel >= PanelCount() || panels_[static_cast<size_t>(panel)].text == text) return;
     panels_[static_cast<size_t>(panel)].text = text;
-    SendMessageA(Handle(), SB_SETTEXTA, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(Handle(), SB_SETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(Utf16(text).c_str()));
 }
 
 void StatusBar::SetPanelWidth(int panel, int width) {
@@ -32,7 +34,7 @@ void StatusBar::ApplyParts() {
         right += panels_[i].width;
         edges.push_back(i + 1 == panels_.size() ? -1 : right);
     }
-    SendMessageA(Handle(), SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+    SendMessageW(Handle(), SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
 }
 
 void StatusBar::Reposition() {

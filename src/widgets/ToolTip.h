@@ -23,7 +23,7 @@ public:
     bool Showing() const { return showing_; }
 
 private:
-    TTTOOLINFOA Tool(const char* text) const;
+    TTTOOLINFOW Tool(const wchar_t* text) const;
 
     HWND owner_;
     UniqueWindow tip_;

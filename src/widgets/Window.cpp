@@ -1,6 +1,7 @@
 #include "widgets/Window.h"
 
 #include "widgets/Application.h"
+#include "widgets/Utf16.h"
 
 #include <exception>
 #include <vector>
@@ -8,7 +9,7 @@
 namespace widgets {
 
 namespace {
-const char kWrapperProperty[] = "Ovrelle.Window";
+const wchar_t kWrapperProperty[] = L"Ovrelle.Window";
 }
 
 Window::~Window() {
@@ -20,47 +21,48 @@ Window::~Window() {
 }
 
 Window* Window::FromHandle(HWND window) {
-    return window ? static_cast<Window*>(GetPropA(window, kWrapperProperty)) : nullptr;
+    return window ? static_cast<Window*>(GetPropW(window, kWrapperProperty)) : nullptr;
 }
 
 void Window::Detach() {
     if (!handle_) return;
     if (subclassed_) RemoveWindowSubclass(handle_, SubclassProc, 0);
-    RemovePropA(handle_, kWrapperProperty);
+    RemovePropW(handle_, kWrapperProperty);
     handle_ = nullptr;
 }
 
 void Window::RegisterClass(const char* className, HCURSOR cursor, HBRUSH background, HICON icon) {
-    WNDCLASSEXA existing{};
+    std::wstring name = Utf16(className);
+    WNDCLASSEXW existing{};
     existing.cbSize = sizeof existing;
-    if (GetClassInfoExA(GetModuleHandleA(nullptr), className, &existing)) return;
-    WNDCLASSEXA wc{};
+    if (GetClassInfoExW(GetModuleHandleW(nullptr), name.c_str(), &existing)) return;
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = OwnProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = cursor ? cursor : LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = background;
     wc.hIcon = icon;
     wc.hIconSm = icon;
-    wc.lpszClassName = className;
-    RegisterClassExA(&wc);
+    wc.lpszClassName = name.c_str();
+    RegisterClassExW(&wc);
 }
 
 void Window::CreateOwn(const char* className, const char* text, DWORD style, DWORD exStyle,
                        int left, int top, int width, int height, HWND parent, HMENU menuOrId) {
-    CreateWindowExA(exStyle, className, text, style, left, top, width, height, parent, menuOrId,
-                    GetModuleHandleA(nullptr), this);
+    CreateWindowExW(exStyle, Utf16(className).c_str(), Utf16(text).c_str(), style, left, top, width, height, parent,
+                    menuOrId, GetModuleHandleW(nullptr), this);
 }
 
 void Window::CreateControl(const char* className, const char* text, DWORD style, DWORD exStyle,
                            HWND parent, UINT_PTR id) {
-    handle_ = CreateWindowExA(exStyle, className, text, style, 0, 0, 0, 0, parent,
-                              reinterpret_cast<HMENU>(id), GetModuleHandleA(nullptr), nullptr);
+    handle_ = CreateWindowExW(exStyle, Utf16(className).c_str(), Utf16(text).c_str(), style, 0, 0, 0, 0, parent,
+                              reinterpret_cast<HMENU>(id), GetModuleHandleW(nullptr), nullptr);
     if (!handle_) return;
-    SetPropA(handle_, kWrapperProperty, this);
+    SetPropW(handle_, kWrapperProperty, this);
     subclassed_ = SetWindowSubclass(handle_, SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
-    if (parent) SetFont(reinterpret_cast<HFONT>(SendMessageA(parent, WM_GETFONT, 0, 0)));
+    if (parent) SetFont(reinterpret_cast<HFONT>(SendMessageW(parent, WM_GETFONT, 0, 0)));
 }
 
 LRESULT Window::Guarded(Window* self, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -76,15 +78,15 @@ LRESULT Window::Guarded(Window* self, UINT message, WPARAM wParam, LPARAM lParam
 
 LRESULT CALLBACK Window::OwnProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
         auto* self = static_cast<Window*>(create->lpCreateParams);
         if (self) {
             self->handle_ = window;
-            SetPropA(window, kWrapperProperty, self);
+            SetPropW(window, kWrapperProperty, self);
         }
     }
     Window* self = FromHandle(window);
-    if (!self) return DefWindowProcA(window, message, wParam, lParam);
+    if (!self) return DefWindowProcW(window, message, wParam, lParam);
     LRESULT result = Guarded(self, message, wParam, lParam);
     if (message == WM_NCDESTROY) self->Detach();
     return result;
@@ -104,7 +106,7 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT Window::DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam) {
     if (subclassed_) return DefSubclassProc(handle_, message, wParam, lParam);
-    return DefWindowProcA(handle_, message, wParam, lParam);
+    return DefWindowProcW(handle_, message, wParam, lParam);
 }
 
 bool Window::ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -129,7 +131,7 @@ RECT Window::Bounds() const {
     RECT r{};
     GetWindowRect(handle_, &r);
     HWND parent = GetParent(handle_);
-    if (parent && (GetWindowLongA(handle_, GWL_STYLE) & WS_CHILD))
+    if (parent && (GetWindowLongW(handle_, GWL_STYLE) & WS_CHILD))
         MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
     return r;
 }
@@ -150,26 +152,43 @@ void Window::SetVisible(bool visible) { ShowWindow(handle_, visible ? SW_SHOW : 
 bool Window::Visible() const { return IsWindowVisible(handle_) != FALSE; }
 void Window::SetEnabled(bool enabled) { EnableWindow(handle_, enabled ? TRUE : FALSE); }
 
-void Window::SetFont(HFONT font) { SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE); }
-HFONT Window::Font() const { return reinterpret_cast<HFONT>(SendMessageA(handle_, WM_GETFONT, 0, 0)); }
+void Window::SetFont(HFONT font) { SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE); }
+HFONT Window::Font() const { return reinterpret_cast<HFONT>(SendMessageW(handle_, WM_GETFONT, 0, 0)); }
 
-void Window::SetText(const std::string& text) { SetWindowTextA(handle_, text.c_str()); }
+void Window::SetText(const std::string& text) { SetWindowTextW(handle_, Utf16(text).c_str()); }
 
 std::string Window::Text() const {
-    int length = GetWindowTextLengthA(handle_);
-    std::vector<char> buffer(static_cast<size_t>(length) + 1);
-    GetWindowTextA(handle_, buffer.data(), length + 1);
-    return buffer.data();
+    int length = GetWindowTextLengthW(handle_);
+    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
+    int copied = GetWindowTextW(handle_, buffer.data(), length + 1);
+    return Utf8(buffer.data(), static_cast<size_t>(copied > 0 ? copied : 0));
 }
 
 int Window::TextWidth(const std::string& text) const {
     HDC dc = GetDC(handle_);
     if (!dc) return 0;
     HGDIOBJ old = SelectObject(dc, Font() ? Font() : GetStockObject(DEFAULT_GUI_FONT));
+    std::wstring wide = Utf16(text);
     SIZE size{};
-    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
     SelectObject(dc, old);
     ReleaseDC(handle_, dc);
+    return size.cx;
+}
+
+TextMeasure::TextMeasure(HFONT font) : dc_(CreateCompatibleDC(nullptr)) {
+    if (dc_) old_ = SelectObject(dc_.get(), font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
+}
+
+TextMeasure::~TextMeasure() {
+    if (dc_) SelectObject(dc_.get(), old_);
+}
+
+int TextMeasure::Width(const std::string& text) const {
+    if (!dc_ || text.empty()) return 0;
+    std::wstring wide = Utf16(text);
+    SIZE size{};
+    GetTextExtentPoint32W(dc_.get(), wide.c_str(), static_cast<int>(wide.size()), &size);
     return size.cx;
 }
 

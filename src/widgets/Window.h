@@ -3,6 +3,8 @@
 // no handler caught goes to the application's general error reporting.
 #pragma once
 
+#include "widgets/Handle.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -66,6 +68,21 @@ private:
 
     HWND handle_ = nullptr;
     bool subclassed_ = false;
+};
+
+// Measures texts in one font on a surface of its own, so that measuring
+// many texts takes no window's surface for each.
+class TextMeasure {
+public:
+    explicit TextMeasure(HFONT font);
+    ~TextMeasure();
+    TextMeasure(const TextMeasure&) = delete;
+    TextMeasure& operator=(const TextMeasure&) = delete;
+    int Width(const std::string& text) const;
+
+private:
+    UniqueDc dc_;
+    HGDIOBJ old_ = nullptr;
 };
 
 }  // namespace widgets

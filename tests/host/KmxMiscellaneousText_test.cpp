@@ -11,4 +11,6 @@ TEST(UptimeText, TruncatesToWholeSeconds) {
 TEST(UptimeText, DaysCountAsHoursWithoutALimit) {
     EXPECT_EQ(UptimeText(90061000), "25:01:01");
     EXPECT_EQ(UptimeText(4294967295u), "1193:02:47");
+    // Past the 32-bit count, which wraps after 49.7 days: 60 days.
+    EXPECT_EQ(UptimeText(5184000000ull), "1440:00:00");
 }

@@ -47,17 +47,6 @@ TEST(RegistryText, BooleansAreNonZeroIntegers) {
     EXPECT_TRUE(RegistryTextToBoolean("99999999999", true));
 }
 
-TEST(RegistryDataToText, EndsAtTheFirstZeroOrAtTheEndOfTheData) {
-    const char terminated[] = {'1', '2', 0, '9'};
-    EXPECT_EQ(RegistryDataToText(terminated, sizeof terminated), "12");
-    const char bare[] = {'3', '4'};
-    EXPECT_EQ(RegistryDataToText(bare, sizeof bare), "34");
-    EXPECT_EQ(RegistryDataToText(bare, 0), "");
-    EXPECT_EQ(RegistryDataToText(nullptr, 4), "");
-    const char onlyZero[] = {0};
-    EXPECT_EQ(RegistryDataToText(onlyZero, 1), "");
-}
-
 TEST(CompactTitle, DropsSpacesApostrophesAndSurroundingBlanks) {
     EXPECT_EQ(CompactTitle("Ovrelle"), "Ovrelle");
     EXPECT_EQ(CompactTitle(" Ovr elle "), "Ovrelle");

@@ -1,6 +1,7 @@
 #include "support/Gui.h"
 
 #include "widgets/Application.h"
+#include "widgets/Utf16.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -32,9 +33,9 @@ bool PumpUntil(const std::function<bool()>& condition, int milliseconds) {
 
 namespace {
 std::string MenuCaption(HMENU menu, int position) {
-    char text[256] = {};
-    GetMenuStringA(menu, static_cast<UINT>(position), text, sizeof text, MF_BYPOSITION);
-    return text;
+    wchar_t text[256] = {};
+    GetMenuStringW(menu, static_cast<UINT>(position), text, 256, MF_BYPOSITION);
+    return widgets::Utf8UpToNul(text, 256);
 }
 
 int MenuPosition(HMENU menu, const std::string& caption) {
@@ -81,14 +82,15 @@ bool MenuItemChecked(HMENU menu, int position) {
 
 int RowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
 
+// Read back as UTF-16, as any program reads another's controls.
 std::string CellText(HWND list, int row, int column) {
-    char text[1024] = {};
-    LVITEMA item{};
+    wchar_t text[1024] = {};
+    LVITEMW item{};
     item.iSubItem = column;
     item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    return text;
+    item.cchTextMax = 1024;
+    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return widgets::Utf8UpToNul(text, 1024);
 }
 
 int ColumnWidth(HWND list, int column) {
@@ -101,13 +103,13 @@ int ColumnCount(HWND list) {
 }
 
 std::string ColumnCaption(HWND list, int column) {
-    char text[256] = {};
-    LVCOLUMNA info{};
+    wchar_t text[256] = {};
+    LVCOLUMNW info{};
     info.mask = LVCF_TEXT;
     info.pszText = text;
-    info.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&info));
-    return text;
+    info.cchTextMax = 256;
+    SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&info));
+    return widgets::Utf8UpToNul(text, 256);
 }
 
 int SelectedRow(HWND list) {
@@ -278,9 +280,9 @@ std::string ShownTip() {
     HWND tip = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), FindShownTip, reinterpret_cast<LPARAM>(&tip));
     if (!tip) return {};
-    char text[2048] = {};
-    SendMessageA(tip, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
+    wchar_t text[2048] = {};
+    SendMessageW(tip, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text));
+    return widgets::Utf8UpToNul(text, 2048);
 }
 
 // ------------------------------------------------------------ popup menus
@@ -408,15 +410,14 @@ int DrawnTextPadding(HFONT font) {
 }
 
 int StringWidth(HWND list, const std::string& text) {
-    return static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text.c_str())));
+    return static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(widgets::Utf16(text).c_str())));
 }
 
 std::string StatusText(HWND statusBar, int panel) {
-    int length = LOWORD(SendMessageA(statusBar, SB_GETTEXTLENGTHA, static_cast<WPARAM>(panel), 0));
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    SendMessageA(statusBar, SB_GETTEXTA, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(static_cast<size_t>(length));
-    return text;
+    int length = LOWORD(SendMessageW(statusBar, SB_GETTEXTLENGTHW, static_cast<WPARAM>(panel), 0));
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    SendMessageW(statusBar, SB_GETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(&text[0]));
+    return widgets::Utf8UpToNul(text.data(), static_cast<size_t>(length));
 }
 
 std::vector<std::string> EditLines(HWND edit) {

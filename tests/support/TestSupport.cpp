@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include "widgets/Utf16.h"
+
 #include <commctrl.h>
 
 #include <stdexcept>
@@ -107,22 +109,24 @@ std::string RemoteListViewText(HWND list, int row, int column) {
     GetWindowThreadProcessId(list, &processId);
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
     if (!process) return {};
-    const size_t textSize = 512;
-    void* remote = VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + textSize, MEM_COMMIT, PAGE_READWRITE);
+    // Read back as UTF-16, whatever code page either program runs under.
+    const size_t textUnits = 1024;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + textUnits * sizeof(wchar_t), MEM_COMMIT,
+                                  PAGE_READWRITE);
     std::string result;
     if (remote) {
-        char* remoteText = static_cast<char*>(remote) + sizeof(LVITEMA);
-        LVITEMA item{};
+        auto* remoteText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote) + sizeof(LVITEMW));
+        LVITEMW item{};
         item.iSubItem = column;
         item.pszText = remoteText;
-        item.cchTextMax = static_cast<int>(textSize);
+        item.cchTextMax = static_cast<int>(textUnits);
         SIZE_T written = 0;
         WriteProcessMemory(process, remote, &item, sizeof item, &written);
-        SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote));
-        char text[512] = {};
+        SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote));
+        wchar_t text[textUnits] = {};
         SIZE_T read = 0;
-        ReadProcessMemory(process, remoteText, text, textSize - 1, &read);
-        result = text;
+        ReadProcessMemory(process, remoteText, text, (textUnits - 1) * sizeof(wchar_t), &read);
+        result = widgets::Utf8UpToNul(text, textUnits);
         VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     }
     CloseHandle(process);

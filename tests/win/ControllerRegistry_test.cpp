@@ -80,17 +80,17 @@ std::string Bounds(const TestWindow& window) {
 // Its bytes read "57" as text.
 const DWORD kSpellsDigits = 0x3735;
 
-LONG WINAPI SetValueFailingFor3width(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+LONG WINAPI SetValueFailingFor3width(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
                                      DWORD size) {
-    if (std::string(name) == "3width") return ERROR_ACCESS_DENIED;
-    return RegSetValueExA(key, name, reserved, type, data, size);
+    if (std::wstring(name) == L"3width") return ERROR_ACCESS_DENIED;
+    return RegSetValueExW(key, name, reserved, type, data, size);
 }
 
-LONG WINAPI CreateKeyFailingForForms(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
+LONG WINAPI CreateKeyFailingForForms(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
                                      REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
                                      LPDWORD disposition) {
-    if (std::string(subKey) == "Forms") return ERROR_ACCESS_DENIED;
-    return RegCreateKeyExA(key, subKey, reserved, keyClass, options, access, security, result, disposition);
+    if (std::wstring(subKey) == L"Forms") return ERROR_ACCESS_DENIED;
+    return RegCreateKeyExW(key, subKey, reserved, keyClass, options, access, security, result, disposition);
 }
 
 // Tests the store alone; the program's window is never started.

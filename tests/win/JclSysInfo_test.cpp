@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <utility>
 #include <vector>
@@ -72,24 +73,24 @@ private:
 };
 
 // A fake process snapshot: the records it walks.
-std::vector<PROCESSENTRY32> fakeRecords;
+std::vector<PROCESSENTRY32W> fakeRecords;
 size_t fakeNext = 0;
 HANDLE WINAPI FakeSnapshot(DWORD, DWORD) { return CreateEventA(nullptr, TRUE, FALSE, nullptr); }
 HANDLE WINAPI RefuseSnapshot(DWORD, DWORD) { return INVALID_HANDLE_VALUE; }
-BOOL WINAPI FakeNext(HANDLE, PROCESSENTRY32* record) {
+BOOL WINAPI FakeNext(HANDLE, PROCESSENTRY32W* record) {
     if (fakeNext >= fakeRecords.size()) return FALSE;
     *record = fakeRecords[fakeNext++];
     return TRUE;
 }
-BOOL WINAPI FakeFirst(HANDLE snapshot, PROCESSENTRY32* record) {
+BOOL WINAPI FakeFirst(HANDLE snapshot, PROCESSENTRY32W* record) {
     fakeNext = 0;
     return FakeNext(snapshot, record);
 }
-PROCESSENTRY32 Record(DWORD pid, const char* exeFile) {
-    PROCESSENTRY32 record{};
+PROCESSENTRY32W Record(DWORD pid, const wchar_t* exeFile) {
+    PROCESSENTRY32W record{};
     record.dwSize = sizeof record;
     record.th32ProcessID = pid;
-    std::strncpy(record.szExeFile, exeFile, sizeof record.szExeFile - 1);
+    std::wcsncpy(record.szExeFile, exeFile, MAX_PATH - 1);
     return record;
 }
 
@@ -159,29 +160,29 @@ BOOL WINAPI CountedInformation(HANDLE process, HMODULE module, MODULEINFO* info,
     ++informationCalls;
     return realStatus.GetModuleInformation(process, module, info, size);
 }
-DWORD WINAPI CountedFileName(HANDLE process, HMODULE module, LPSTR buffer, DWORD size) {
+DWORD WINAPI CountedFileName(HANDLE process, HMODULE module, LPWSTR buffer, DWORD size) {
     ++fileNameCalls;
-    return realStatus.GetModuleFileNameExA(process, module, buffer, size);
+    return realStatus.GetModuleFileNameExW(process, module, buffer, size);
 }
 // Record 3 at another base, record 5 with a path cut to the record's size,
 // record 8 with no path.
-BOOL Spoil(BOOL ok, MODULEENTRY32* record) {
+BOOL Spoil(BOOL ok, MODULEENTRY32W* record) {
     if (!ok) return ok;
     if (recordIndex == 3) record->modBaseAddr += 0x1000;
     if (recordIndex == 5) {
-        std::memset(record->szExePath, 'x', sizeof record->szExePath - 1);
-        record->szExePath[sizeof record->szExePath - 1] = 0;
+        std::wmemset(record->szExePath, L'x', MAX_PATH - 1);
+        record->szExePath[MAX_PATH - 1] = 0;
     }
     if (recordIndex == 8) record->szExePath[0] = 0;
     ++recordIndex;
     return ok;
 }
-BOOL WINAPI SpoiledFirst(HANDLE snapshot, MODULEENTRY32* record) {
+BOOL WINAPI SpoiledFirst(HANDLE snapshot, MODULEENTRY32W* record) {
     recordIndex = 0;
-    return Spoil(realToolHelp.Module32First(snapshot, record), record);
+    return Spoil(realToolHelp.Module32FirstW(snapshot, record), record);
 }
-BOOL WINAPI SpoiledNext(HANDLE snapshot, MODULEENTRY32* record) {
-    return Spoil(realToolHelp.Module32Next(snapshot, record), record);
+BOOL WINAPI SpoiledNext(HANDLE snapshot, MODULEENTRY32W* record) {
+    return Spoil(realToolHelp.Module32NextW(snapshot, record), record);
 }
 
 }  // namespace
@@ -223,11 +224,11 @@ TEST_F(SystemSeams, VersionClassFollowsTheTableAndTheFlagsFollowTheClass) {
 // Elsewhere the snapshot's text is the path, cut for names.
 TEST_F(SystemSeams, SnapshotStrategyNamesTheIdleProcessAndFallsBackToTheSnapshotText) {
     const DWORD self = GetCurrentProcessId(), gone = 0x7FFFFFF0;
-    fakeRecords = {Record(0, "[System Process]"), Record(self, "C:\\APPS\\TOOL.EXE"),
-                   Record(gone, "C:\\gone\\vanished.exe")};
+    fakeRecords = {Record(0, L"[System Process]"), Record(self, L"C:\\APPS\\TOOL.EXE"),
+                   Record(gone, L"C:\\gone\\vanished.exe")};
     ToolHelpApi().CreateToolhelp32Snapshot = FakeSnapshot;
-    ToolHelpApi().Process32First = FakeFirst;
-    ToolHelpApi().Process32Next = FakeNext;
+    ToolHelpApi().Process32FirstW = FakeFirst;
+    ToolHelpApi().Process32NextW = FakeNext;
     struct Case {
         DWORD platform, major;
         bool fullPaths;
@@ -291,7 +292,7 @@ TEST_F(SystemSeams, ModuleListOfAManyModuleProcessMatchesThePerModuleCallsWithou
     realToolHelp = ToolHelpApi();
     ProcessStatusApi().EnumProcessModulesEx = CountedModulesEx;
     ProcessStatusApi().GetModuleInformation = CountedInformation;
-    ProcessStatusApi().GetModuleFileNameExA = CountedFileName;
+    ProcessStatusApi().GetModuleFileNameExW = CountedFileName;
     auto list = [&](bool handlesOnly) {
         enumerationCalls = informationCalls = fileNameCalls = 0;
         TStringList modules{{"earlier", 1}};
@@ -311,8 +312,8 @@ TEST_F(SystemSeams, ModuleListOfAManyModuleProcessMatchesThePerModuleCallsWithou
     EXPECT_EQ(list(true), handles);
     EXPECT_EQ(informationCalls + fileNameCalls, 0);
 
-    ToolHelpApi().Module32First = SpoiledFirst;
-    ToolHelpApi().Module32Next = SpoiledNext;
+    ToolHelpApi().Module32FirstW = SpoiledFirst;
+    ToolHelpApi().Module32NextW = SpoiledNext;
     pretendedExtraModules = 600;
     EXPECT_EQ(list(false), expected);
     // The buffer was grown once; the three spoiled records read their own paths.

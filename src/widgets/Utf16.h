@@ -1,0 +1,24 @@
+// Texts are UTF-8 inside the program and UTF-16 at the system's boundary:
+// every call that takes or returns text is made in its wide form, through
+// these two conversions, whatever code page the process runs under.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+
+namespace widgets {
+
+// Invalid UTF-8 becomes U+FFFD, as the system converts it.
+std::wstring Utf16(const std::string& text);
+// Unpaired surrogates become U+FFFD.
+std::string Utf8(const wchar_t* text, std::size_t length);
+std::string Utf8(const std::wstring& text);
+// A text of a buffer the system filled: up to its first NUL or its end.
+std::string Utf8UpToNul(const wchar_t* buffer, std::size_t capacity);
+
+// Texts compared without regard to case under the user's locale, whole.
+bool SameTextIgnoringCase(const std::string& a, const std::string& b);
+
+}  // namespace widgets
