@@ -134,7 +134,9 @@ TEST_F(About, ShowsTheProgramsVersionAndLinksAndEndsWithOk) {
     Run([this](TfrmAbout& about) {
         EXPECT_EQ(about.ProductName.Text(), "Ovrelle");
         EXPECT_EQ(about.ProductName.FontHeight(), -24);  // 18 pt: at most 10 characters
-        EXPECT_EQ(about.Version.Text(), "Version 1.0  Build 1");
+        EXPECT_EQ(about.Version.Text(), "Version " + std::to_string(OVRELLE_VERSION_MAJOR) + "." +
+                                            std::to_string(OVRELLE_VERSION_MINOR) + "  Build " +
+                                            std::to_string(OVRELLE_VERSION_BUILD));
         EXPECT_EQ(about.Version.Left(), 12 + 177 + 8);
         EXPECT_EQ(about.Version.Top() + about.Version.Height(), 12 + 29);
         EXPECT_EQ(about.lblEmail.Text(), "Ovrelle@quillmar.net");
