@@ -95,9 +95,17 @@ TFileInfoItem& LookupFileInfo(const std::string& fileName, const std::string& pi
 // a link needs it.
 widgets::UniqueIcon IconOfFile(const std::string& fileName) {
     HICON icon = nullptr;
-    std::wstring name = widgets::Utf16(fileName);
-    UINT found = PrivateExtractIconsW(name.c_str(), 0, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
-                                      &icon, nullptr, 1, LR_DEFAULTCOLOR);
+    auto extract = [&icon](const std::wstring& name) {
+        return PrivateExtractIconsW(name.c_str(), 0, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                    &icon, nullptr, 1, LR_DEFAULTCOLOR);
+    };
+    UINT found = extract(widgets::Utf16(fileName));
+    // The icon calls load the file as a library, which takes no path past
+    // MAX_PATH: its short form then.
+    if (found == 0xFFFFFFFF) {
+        std::wstring shortPath = widgets::ShortFilePath(fileName);
+        if (!shortPath.empty()) found = extract(shortPath);
+    }
     // No such file, or one that is no executable, library or icon file.
     if (found == 0xFFFFFFFF) return widgets::UniqueIcon(reinterpret_cast<HICON>(1));
     return widgets::UniqueIcon(found > 0 ? icon : nullptr);

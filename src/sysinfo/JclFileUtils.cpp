@@ -27,6 +27,14 @@ bool ReadResource(const std::string& fileName, std::vector<std::uint8_t>& rawDat
     std::wstring name = widgets::Utf16(fileName);
     DWORD handle = 0;
     DWORD size = GetFileVersionInfoSizeW(name.c_str(), &handle);
+    // The file is loaded as a library, which may take no path past MAX_PATH.
+    if (size == 0 && name.size() >= MAX_PATH) {
+        std::wstring shortPath = widgets::ShortFilePath(fileName);
+        if (!shortPath.empty()) {
+            name = shortPath;
+            size = GetFileVersionInfoSizeW(name.c_str(), &handle);
+        }
+    }
     noResource = size == 0;
     if (noResource) return false;
     // The system hands out more than the resource (room for its own text

@@ -30,6 +30,26 @@ std::string Utf8UpToNul(const wchar_t* buffer, std::size_t capacity) {
     return Utf8(buffer, length);
 }
 
+std::wstring FilePathForSystem(const std::string& path) {
+    std::wstring wide = Utf16(path);
+    if (wide.size() < MAX_PATH || wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+    if (wide.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + wide.substr(2);
+    if (wide.size() > 2 && wide[1] == L':' && wide[2] == L'\\') return L"\\\\?\\" + wide;
+    return wide;
+}
+
+std::wstring ShortFilePath(const std::string& path) {
+    std::wstring full = FilePathForSystem(path);
+    if (full.size() < MAX_PATH) return {};
+    wchar_t buffer[MAX_PATH + 8] = {};
+    DWORD length = GetShortPathNameW(full.c_str(), buffer, MAX_PATH + 8);
+    if (length == 0 || length >= MAX_PATH + 8) return {};
+    std::wstring shortPath(buffer, length);
+    if (shortPath.compare(0, 8, L"\\\\?\\UNC\\") == 0) shortPath = L"\\\\" + shortPath.substr(8);
+    else if (shortPath.compare(0, 4, L"\\\\?\\") == 0) shortPath.erase(0, 4);
+    return shortPath.size() < MAX_PATH ? shortPath : std::wstring();
+}
+
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
     std::wstring wideA = Utf16(a), wideB = Utf16(b);
     return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wideA.data(), static_cast<int>(wideA.size()),

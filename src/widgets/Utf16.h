@@ -18,6 +18,14 @@ std::string Utf8(const std::wstring& text);
 // A text of a buffer the system filled: up to its first NUL or its end.
 std::string Utf8UpToNul(const wchar_t* buffer, std::size_t capacity);
 
+// A file's path as the wide calls take it past MAX_PATH: with the prefix of
+// long paths ("\\\\?\\", or "\\\\?\\UNC\\" for a share) when it is that long.
+std::wstring FilePathForSystem(const std::string& path);
+// The short (8.3) form of a path past MAX_PATH, for the calls that take no
+// longer one (those that load a file as a library); empty when the path is
+// shorter or the volume keeps no short names that bring it under MAX_PATH.
+std::wstring ShortFilePath(const std::string& path);
+
 // Texts compared without regard to case under the user's locale, whole.
 bool SameTextIgnoringCase(const std::string& a, const std::string& b);
 

@@ -3,6 +3,7 @@
 #include "widgets/Utf16.h"
 
 #include <commctrl.h>
+#include <sddl.h>
 
 #include <stdexcept>
 
@@ -23,14 +24,18 @@ std::string ChildExe(const std::string& name) {
 
 std::string ParentArgument() { return " --parent " + std::to_string(GetCurrentProcessId()); }
 
-ChildProcess::ChildProcess(const std::string& exePath, const std::string& arguments) {
-    std::string commandLine = "\"" + exePath + "\"";
-    if (!arguments.empty()) commandLine += " " + arguments;
-    STARTUPINFOA startup{};
+ChildProcess::ChildProcess(const std::string& exePath, const std::string& arguments, const wchar_t* accessList) {
+    std::wstring commandLine = widgets::Utf16("\"" + exePath + "\"" + (arguments.empty() ? "" : " " + arguments));
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info_))
-        throw std::runtime_error("cannot start " + exePath);
+    SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
+    if (accessList && !ConvertStringSecurityDescriptorToSecurityDescriptorW(accessList, SDDL_REVISION_1,
+                                                                           &security.lpSecurityDescriptor, nullptr))
+        throw std::runtime_error("bad access list");
+    BOOL started = CreateProcessW(widgets::Utf16(exePath).c_str(), commandLine.data(), accessList ? &security : nullptr,
+                                  nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_);
+    LocalFree(security.lpSecurityDescriptor);
+    if (!started) throw std::runtime_error("cannot start " + exePath);
 }
 
 ChildProcess::~ChildProcess() {
@@ -104,7 +109,9 @@ int RemoteListViewRowCount(HWND list) {
     return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
 }
 
-std::string RemoteListViewText(HWND list, int row, int column) {
+std::string RemoteListViewText(HWND list, int row, int column) { return RemoteListViewItem(list, row, column).text; }
+
+RemoteItem RemoteListViewItem(HWND list, int row, int column) {
     DWORD processId = 0;
     GetWindowThreadProcessId(list, &processId);
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
@@ -113,20 +120,25 @@ std::string RemoteListViewText(HWND list, int row, int column) {
     const size_t textUnits = 1024;
     void* remote = VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + textUnits * sizeof(wchar_t), MEM_COMMIT,
                                   PAGE_READWRITE);
-    std::string result;
+    RemoteItem result;
     if (remote) {
         auto* remoteText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote) + sizeof(LVITEMW));
         LVITEMW item{};
+        item.mask = LVIF_TEXT | LVIF_IMAGE;
+        item.iItem = row;
         item.iSubItem = column;
+        item.iImage = -2;
         item.pszText = remoteText;
         item.cchTextMax = static_cast<int>(textUnits);
         SIZE_T written = 0;
         WriteProcessMemory(process, remote, &item, sizeof item, &written);
-        SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote));
+        SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote));
         wchar_t text[textUnits] = {};
         SIZE_T read = 0;
+        ReadProcessMemory(process, remote, &item, sizeof item, &read);
         ReadProcessMemory(process, remoteText, text, (textUnits - 1) * sizeof(wchar_t), &read);
-        result = widgets::Utf8UpToNul(text, textUnits);
+        result.text = widgets::Utf8UpToNul(text, textUnits);
+        result.image = item.iImage;
         VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     }
     CloseHandle(process);

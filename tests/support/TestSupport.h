@@ -22,7 +22,11 @@ std::string ParentArgument();
 // A process started by a test; terminated and closed when the object goes.
 class ChildProcess {
 public:
-    explicit ChildProcess(const std::string& exePath, const std::string& arguments = {});
+    // An access list (SDDL) gives the process a security descriptor of its
+    // own: "D:(A;;0x101000;;;WD)" lets others only ask its path and wait for
+    // it, as services do for a standard user; "D:" lets them do nothing.
+    explicit ChildProcess(const std::string& exePath, const std::string& arguments = {},
+                          const wchar_t* accessList = nullptr);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -62,5 +66,10 @@ private:
 // Texts of a list view that belongs to another process.
 int RemoteListViewRowCount(HWND list);
 std::string RemoteListViewText(HWND list, int row, int column);
+struct RemoteItem {
+    std::string text;
+    int image = -1;  // of column 0
+};
+RemoteItem RemoteListViewItem(HWND list, int row, int column);
 
 }  // namespace testing_support

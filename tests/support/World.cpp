@@ -1,6 +1,9 @@
 #include "support/World.h"
 
 #include "support/TestSupport.h"
+#include "widgets/Utf16.h"
+
+#include <sddl.h>
 
 #include <stdexcept>
 
@@ -8,19 +11,30 @@ namespace testing_support {
 
 namespace {
 
+using Access = PopulatedWorld::Access;
+
 // Where each program lies under the world's folder, which test child it is
-// a copy of, and how many processes run from it. The texts are UTF-8, as the
-// test programs' code page is.
+// a copy of, how many processes run from it and what they grant other
+// users' programs. The texts are UTF-8.
 struct Installed {
     const char* path;
     const char* child;
     int processes;
+    Access access = Access::Full;
 };
+
+// Folders deep enough that the whole path passes 300 characters.
+#define OVRELLE_LONG_FOLDER "A Folder Name Long Enough To Stand For The Deep Trees Some Installers Make"
 
 const Installed kInstalled[] = {
     {"Program Files\\Nordlys Ledger\\Ledger.exe", "LedgerChild", 1},
-    {"Program Files\\Nordlys Ledger\\Services\\Ledger Sync Service.exe", "LedgerChild", 3},
-    {"Program Files\\Nordlys Ledger\\Services\\ledger-indexer.exe", "LedgerChild", 2},
+    // Services and other users' programs grant a standard user only the
+    // least query rights; some grant nothing at all.
+    {"Program Files\\Nordlys Ledger\\Services\\Ledger Sync Service.exe", "LedgerChild", 3, Access::Limited},
+    {"Program Files\\Nordlys Ledger\\Services\\ledger-indexer.exe", "LedgerChild", 2, Access::Limited},
+    {"Program Files\\Contoso\\Sync\\ContosoSync.exe", "WindowChild", 2, Access::Limited},
+    {"Program Files\\Fabrikam\\Shell\\explorer.exe", "LedgerChild", 1, Access::Sealed},
+    {"ProgramData\\Guarded Service\\guardsvc.exe", "BareChild", 2, Access::Sealed},
     {"Program Files\\Skylark Browser\\Application\\skylark.exe", "WindowChild", 34},
     {"Program Files (x86)\\Quillmar\\Chart Viewer 3\\ChartViewer.exe", "WindowChild", 1},
     {"Program Files (x86)\\Quillmar\\Chart Viewer 3\\Plug-ins\\Render Host\\chart render host.exe",
@@ -28,32 +42,50 @@ const Installed kInstalled[] = {
     {"Program Files\\Fjällräven Verktyg\\Bildvisning för alla\\Förhandsgranskaren.exe", "WindowChild", 2},
     {"Program Files\\Common Files\\Shared Update Components For Every Installed Product\\Version 12.0.31\\"
      "UpdateAgent.exe",
-     "LedgerChild", 4},
+     "LedgerChild", 4, Access::Limited},
     {"Users\\Test User\\AppData\\Local\\Programs\\A Rather Long Application Folder Name\\"
      "Another Long Subfolder Name\\tray helper.exe",
      "WindowChild", 6},
     {"Users\\Test User\\AppData\\Roaming\\Scripts\\watcher.exe", "BareChild", 20},
     {"Tools\\Render Farm\\node 1\\rendernode.exe", "BareChild", 8},
-    {"Tools\\Render Farm\\node 2\\rendernode.exe", "BareChild", 8},
-    {"ProgramData\\Vendor Telemetry\\Collector\\telemetry collector.exe", "BareChild", 6},
-    {"Windows Apps\\Mail and Calendar\\mailsync.exe", "WindowChild", 12},
+    {"Tools\\Render Farm\\node 2\\rendernode.exe", "BareChild", 8, Access::Limited},
+    {"ProgramData\\Vendor Telemetry\\Collector\\telemetry collector.exe", "BareChild", 6, Access::Limited},
+    {"Windows Apps\\Mail and Calendar\\mailsync.exe", "WindowChild", 12, Access::Limited},
     {"Games\\Östra Äventyr\\Spelstart.exe", "LedgerChild", 2},
+    {"Program Files\\Ελληνικά Εργαλεία\\Εργαλείο.exe", "HellasChild", 2},
+    {"Program Files\\" OVRELLE_LONG_FOLDER "\\" OVRELLE_LONG_FOLDER " Again\\" OVRELLE_LONG_FOLDER
+     " Once More\\Very Long Path Viewer.exe",
+     "LedgerChild", 1, Access::Limited},
     {"Tools\\procwatch64.exe", "BareChild", 24},
     {"Program Files\\Quillmar\\Module Heavy\\ModuleHeavy.exe", "ManyModules", 1},
 };
 
 PopulatedWorld* current = nullptr;
 
+// Paths past MAX_PATH take the wide calls with the "\\\\?\\" prefix.
+std::wstring LongPath(const std::string& path) { return L"\\\\?\\" + widgets::Utf16(path); }
+
 void CreateFolders(const std::string& filePath) {
     for (size_t cut = filePath.find('\\', 3); cut != std::string::npos; cut = filePath.find('\\', cut + 1))
-        CreateDirectoryA(filePath.substr(0, cut).c_str(), nullptr);
+        CreateDirectoryW(LongPath(filePath.substr(0, cut)).c_str(), nullptr);
 }
 
 bool SameSize(const std::string& a, const std::string& b) {
     WIN32_FILE_ATTRIBUTE_DATA first{}, second{};
-    return GetFileAttributesExA(a.c_str(), GetFileExInfoStandard, &first) &&
-           GetFileAttributesExA(b.c_str(), GetFileExInfoStandard, &second) &&
+    return GetFileAttributesExW(LongPath(a).c_str(), GetFileExInfoStandard, &first) &&
+           GetFileAttributesExW(LongPath(b).c_str(), GetFileExInfoStandard, &second) &&
            first.nFileSizeLow == second.nFileSizeLow && first.nFileSizeHigh == second.nFileSizeHigh;
+}
+
+// A process's own access list: everyone may ask the least of it (its path,
+// its end), or nothing at all.
+const wchar_t* AccessList(Access access) {
+    switch (access) {
+        case Access::Limited: return L"D:(A;;0x101000;;;WD)";  // query limited, synchronize
+        case Access::Sealed: return L"D:";
+        case Access::Full: break;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -62,14 +94,15 @@ const PopulatedWorld* PopulatedWorld::Current() { return current; }
 
 void PopulatedWorld::SetUp() {
     // build/world, beside the children.
-    char root[MAX_PATH * 2] = {};
-    GetFullPathNameA(WindowsPath(std::string(OVRELLE_CHILDREN_DIR) + "/../world/").c_str(), sizeof root, root,
-                     nullptr);
+    wchar_t fullRoot[MAX_PATH * 2] = {};
+    GetFullPathNameW(widgets::Utf16(WindowsPath(std::string(OVRELLE_CHILDREN_DIR) + "/../world/")).c_str(),
+                     MAX_PATH * 2, fullRoot, nullptr);
+    const std::string root = widgets::Utf8UpToNul(fullRoot, MAX_PATH * 2);
     for (const Installed& program : kInstalled) {
         std::string path = root + std::string(program.path);
         CreateFolders(path);
         std::string source = ChildExe(program.child);
-        if (!SameSize(source, path)) CopyFileA(source.c_str(), path.c_str(), FALSE);
+        if (!SameSize(source, path)) CopyFileW(LongPath(source).c_str(), LongPath(path).c_str(), FALSE);
         ASSERT_TRUE(SameSize(source, path)) << "cannot copy " << source << " to " << path;
     }
     current = this;
@@ -79,21 +112,42 @@ void PopulatedWorld::SetUp() {
             Process process;
             process.path = root + std::string(program.path);
             process.child = program.child;
-            std::string commandLine = "\"" + process.path + "\" --none" + ParentArgument();
-            STARTUPINFOA startup{};
+            process.access = program.access;
+            std::wstring commandLine = widgets::Utf16("\"" + process.path + "\" --none" + ParentArgument());
+            STARTUPINFOW startup{};
             startup.cb = sizeof startup;
             PROCESS_INFORMATION info{};
+            SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
+            if (const wchar_t* list = AccessList(program.access)) {
+                ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(list, SDDL_REVISION_1,
+                                                                                 &security.lpSecurityDescriptor,
+                                                                                 nullptr));
+            }
             // A loaded machine now and then refuses a start for a moment.
             bool started = false;
             DWORD error = 0;
+            // Wine starts a program from a path past MAX_PATH only by a name
+            // relative to the current folder; the child starts in the world's.
+            const size_t cut = process.path.rfind('\\');
+            const bool longPath = process.path.size() >= MAX_PATH;
+            const std::wstring application = longPath ? L".\\" + widgets::Utf16(process.path.substr(cut + 1))
+                                                      : widgets::Utf16(process.path);
+            wchar_t saved[MAX_PATH] = {};
+            if (longPath) {
+                GetCurrentDirectoryW(MAX_PATH, saved);
+                SetCurrentDirectoryW(widgets::Utf16(process.path.substr(0, cut)).c_str());
+            }
             for (int attempt = 0; attempt < 5 && !started; ++attempt) {
-                started = CreateProcessA(process.path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                                         nullptr, nullptr, &startup, &info) != FALSE;
+                started = CreateProcessW(application.c_str(), commandLine.data(),
+                                         security.lpSecurityDescriptor ? &security : nullptr, nullptr, FALSE, 0,
+                                         nullptr, widgets::Utf16(root).c_str(), &startup, &info) != FALSE;
                 if (!started) {
                     error = GetLastError();
                     Sleep(200);
                 }
             }
+            if (longPath) SetCurrentDirectoryW(saved);
+            LocalFree(security.lpSecurityDescriptor);
             ASSERT_TRUE(started) << "cannot start " << process.path << ": error " << error;
             CloseHandle(info.hThread);
             process.id = info.dwProcessId;

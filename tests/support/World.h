@@ -1,9 +1,10 @@
 // A test world that looks like a real machine: some 160 processes started
 // from the test children copied into a tree of folders as installed software
-// lies (long paths with spaces, non-ASCII folder and file names, many
-// processes of one file, one file name in two folders, files with a version
-// resource and an icon and files with neither) and one process with many
-// modules. A GoogleTest environment: started once per test program that
+// lies (long paths with spaces, one past 300 characters, Swedish and Greek
+// folder and file names, many processes of one file, one file name in two
+// folders, files with a version resource and an icon and files with
+// neither), processes that refuse most or all access as services do, and
+// one process with many modules. A GoogleTest environment: started once per test program that
 // registers it, before its tests; every child ends with it, and with the
 // test program if that is stopped.
 #pragma once
@@ -19,9 +20,15 @@ namespace testing_support {
 
 class PopulatedWorld : public ::testing::Environment {
 public:
+    // What a process lets programs of other users open it for: everything
+    // (Wine's default), only its path and its end (services, elevated and
+    // other users' processes as Windows shows them to a standard user), or
+    // nothing at all.
+    enum class Access { Full, Limited, Sealed };
     struct Process {
         std::string path;   // the Windows path of its executable
         std::string child;  // the test child it is a copy of
+        Access access = Access::Full;
         DWORD id = 0;
         HANDLE handle = nullptr;
     };

@@ -1,11 +1,14 @@
-// The program as a user starts it: its window, its lists, a clean exit, and
-// its size and columns kept for the next start.
+// The program as a user starts it: its window, its lists, a clean exit, its
+// size and columns kept for the next start, its rights, and its texts under
+// a code page that is not UTF-8.
 #include "support/TestSupport.h"
 #include "sysinfo/JclSysInfo.h"
+#include "widgets/Utf16.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 
 using namespace testing_support;
 
@@ -59,6 +62,60 @@ std::string StoredText(const char* section, const char* name) {
         return "<missing>";
     return data;
 }
+// Whether the process's token has the privilege enabled.
+bool PrivilegeEnabled(HANDLE process, const wchar_t* name) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return false;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    LUID wanted{};
+    bool enabled = false;
+    if (size && GetTokenInformation(token, TokenPrivileges, buffer.data(), size, &size) &&
+        LookupPrivilegeValueW(nullptr, name, &wanted)) {
+        const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+        for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+            const LUID_AND_ATTRIBUTES& p = privileges->Privileges[i];
+            if (p.Luid.LowPart == wanted.LowPart && p.Luid.HighPart == wanted.HighPart)
+                enabled = (p.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+        }
+    }
+    CloseHandle(token);
+    return enabled;
+}
+
+std::wstring Wide(const std::string& path) { return widgets::Utf16(path); }
+
+BOOL CALLBACK FirstLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR found) {
+    *reinterpret_cast<WORD*>(found) = language;
+    return FALSE;
+}
+
+// A copy of the program whose manifest asks for no UTF-8 code page, as
+// Windows before 10 (1903) reads every manifest: its ANSI calls would speak
+// the system's code page (1252 here).
+void CopyWithoutUtf8CodePage(const std::string& copy) {
+    ASSERT_TRUE(CopyFileW(Wide(OvrelleExe()).c_str(), Wide(copy).c_str(), FALSE));
+    HMODULE image = LoadLibraryExW(Wide(copy).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    WORD language = 0;
+    EnumResourceLanguagesW(image, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), FirstLanguage,
+                           reinterpret_cast<LONG_PTR>(&language));
+    HRSRC found = FindResourceExW(image, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), language);
+    ASSERT_NE(found, nullptr);
+    std::string manifest(static_cast<const char*>(LockResource(LoadResource(image, found))),
+                         SizeofResource(image, found));
+    FreeLibrary(image);
+    size_t start = manifest.find("<activeCodePage"), end = manifest.find("</activeCodePage>");
+    ASSERT_NE(start, std::string::npos);
+    manifest.erase(start, end + 17 - start);
+    HANDLE update = BeginUpdateResourceW(Wide(copy).c_str(), FALSE);
+    ASSERT_NE(update, nullptr);
+    ASSERT_TRUE(UpdateResourceW(update, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), language, manifest.data(),
+                                static_cast<DWORD>(manifest.size())));
+    ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
+}
+
 }  // namespace
 
 TEST(EndToEnd, ShowsEveryProcessAndRemembersItsSizeAndColumnsAcrossRestarts) {
@@ -67,6 +124,8 @@ TEST(EndToEnd, ShowsEveryProcessAndRemembersItsSizeAndColumnsAcrossRestarts) {
         ChildProcess app(OvrelleExe());
         HWND window = WaitForWindow(app.Id(), "Ovrelle");
         ASSERT_NE(window, nullptr) << "no main window titled Ovrelle";
+        // Started by an administrator, it reads what an administrator may.
+        EXPECT_TRUE(PrivilegeEnabled(app.Handle(), L"SeDebugPrivilege"));
         ExpectOneRowPerRunningProcess(window);
         SetWindowPos(window, nullptr, 0, 0, 700, 450, SWP_NOMOVE | SWP_NOZORDER);
         PostMessageA(window, WM_CLOSE, 0, 0);
@@ -87,6 +146,48 @@ TEST(EndToEnd, ShowsEveryProcessAndRemembersItsSizeAndColumnsAcrossRestarts) {
         GetWindowRect(window, &r);
         EXPECT_EQ(r.right - r.left, 700);
         EXPECT_EQ(r.bottom - r.top, 450);
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        ASSERT_EQ(app.WaitExit(15000), 0u);
+    }
+    RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
+}
+
+// A program in a Greek folder, in the program as built and in a copy whose
+// manifest asks for no UTF-8 code page: both show its whole name, its icon
+// and its Greek texts, read back as UTF-16.
+TEST(EndToEnd, GreekPathsAndTextsReadTheSameUnderACodePageThatIsNotUtf8) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
+    const std::string folder = WindowsPath(std::string(OVRELLE_CHILDREN_DIR) + "/../codepage");
+    const std::string greek = folder + "\\Ελληνικά Εργαλεία";
+    CreateDirectoryW(Wide(folder).c_str(), nullptr);
+    CreateDirectoryW(Wide(greek).c_str(), nullptr);
+    const std::string tool = greek + "\\Εργαλείο.exe";
+    ASSERT_TRUE(CopyFileW(Wide(ChildExe("HellasChild")).c_str(), Wide(tool).c_str(), FALSE));
+    const std::string copy = folder + "\\Ovrelle.exe";
+    CopyWithoutUtf8CodePage(copy);
+    ChildProcess child(tool, "--none" + ParentArgument());
+    child.WaitIdle();
+
+    for (const std::string& program : {OvrelleExe(), copy}) {
+        ChildProcess app(program);
+        HWND window = WaitForWindow(app.Id(), "Ovrelle");
+        ASSERT_NE(window, nullptr) << program;
+        HWND processes = GetDlgItem(window, kProcessListId);
+        char id[16];
+        wsprintfA(id, "%04X", static_cast<unsigned>(child.Id()));
+        int row = -1;
+        for (int attempt = 0; attempt < 20 && row < 0; ++attempt) {
+            for (int r = 0, rows = RemoteListViewRowCount(processes); r < rows && row < 0; ++r)
+                if (RemoteListViewText(processes, r, kPidColumn) == id) row = r;
+            if (row < 0) Sleep(250);
+        }
+        ASSERT_GE(row, 0) << program;
+        const std::string path = RemoteListViewText(processes, row, 4), end = "\\Ελληνικά Εργαλεία\\Εργαλείο.exe";
+        EXPECT_TRUE(path.size() >= end.size() && path.compare(path.size() - end.size(), end.size(), end) == 0)
+            << program << ": " << path;
+        EXPECT_EQ(RemoteListViewText(processes, row, 1), "Ελληνικά Εργαλεία") << program;
+        EXPECT_EQ(RemoteListViewText(processes, row, 3), "Εργαλείο προβολής") << program;
+        EXPECT_GE(RemoteListViewItem(processes, row, 0).image, 0) << program;
         PostMessageA(window, WM_CLOSE, 0, 0);
         ASSERT_EQ(app.WaitExit(15000), 0u);
     }

@@ -5,6 +5,7 @@
 // window in Robustness.
 #include "support/TestSupport.h"
 #include "sysinfo/JclSysInfo.h"
+#include "widgets/Utf16.h"
 
 #include <gtest/gtest.h>
 
@@ -51,15 +52,20 @@ protected:
     void SetUp() override {
         EnsureToolHelp();
         EnsureProcessStatusLibrary();
+        EnsureImagePathApi();
         savedVersion_ = OsVersion();
         savedToolHelp_ = ToolHelpApi();
         savedStatus_ = ProcessStatusApi();
+        savedImagePath_ = ImagePathApi();
+        savedCloak_ = DwmGetWindowAttributeEntry();
     }
     void TearDown() override {
         OsVersion() = savedVersion_;
         ComputeStartupFlags();
         ToolHelpApi() = savedToolHelp_;
         ProcessStatusApi() = savedStatus_;
+        ImagePathApi() = savedImagePath_;
+        DwmGetWindowAttributeEntry() = savedCloak_;
     }
     void UseVersion(DWORD platform, DWORD major, DWORD minor) {
         OsVersion() = {platform, major, minor};
@@ -70,6 +76,8 @@ private:
     TOsVersion savedVersion_{};
     TToolHelpApi savedToolHelp_{};
     TProcessStatusApi savedStatus_{};
+    TImagePathApi savedImagePath_{};
+    TDwmGetWindowAttribute savedCloak_ = nullptr;
 };
 
 // A fake process snapshot: the records it walks.
@@ -185,7 +193,78 @@ BOOL WINAPI SpoiledNext(HANDLE snapshot, MODULEENTRY32W* record) {
     return Spoil(realToolHelp.Module32NextW(snapshot, record), record);
 }
 
+// The system as Windows answers for a process that grants nothing: its
+// image path by id, on the kernel's device that drive Z: stands for.
+DWORD sealedId = 0;
+std::wstring sealedDevicePath;
+LONG WINAPI ProcessIdInformation(ULONG infoClass, PVOID info, ULONG, PULONG) {
+    struct Answer {
+        HANDLE ProcessId;
+        USHORT Length;
+        USHORT MaximumLength;
+        PWSTR Buffer;
+    }* answer = static_cast<Answer*>(info);
+    if (infoClass != 88 || answer->ProcessId != reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(sealedId)))
+        return static_cast<LONG>(0xC0000001);
+    USHORT bytes = static_cast<USHORT>(sealedDevicePath.size() * sizeof(wchar_t));
+    // Too little room: the system says how much it needs.
+    if (answer->MaximumLength < bytes) {
+        answer->MaximumLength = bytes;
+        return static_cast<LONG>(0xC0000004);
+    }
+    std::wmemcpy(answer->Buffer, sealedDevicePath.data(), sealedDevicePath.size());
+    answer->Length = bytes;
+    return 0;
+}
+DWORD WINAPI DosDevice(LPCWSTR drive, LPWSTR target, DWORD size) {
+    std::wstring device = std::wstring(drive) == L"Z:" ? L"\\Device\\HarddiskVolume7" : L"\\Device\\Other";
+    if (size < device.size() + 2) return 0;
+    std::wmemcpy(target, device.c_str(), device.size() + 1);
+    target[device.size() + 1] = 0;
+    return static_cast<DWORD>(device.size() + 2);
+}
+HRESULT WINAPI EveryWindowCloaked(HWND, DWORD attribute, PVOID value, DWORD size) {
+    if (attribute != 14 || size != sizeof(DWORD)) return E_INVALIDARG;
+    *static_cast<DWORD*>(value) = 1;
+    return S_OK;
+}
+
+std::string ListedText(DWORD processId) {
+    TStringList list;
+    ListProcesses(list, true);
+    for (const auto& entry : list)
+        if (entry.Data == processId) return entry.Text;
+    return "<not listed>";
+}
+
 }  // namespace
+
+// A process that refuses every access shows the path the system gives by
+// its id, mapped from the kernel's device to its drive; where the system
+// does not give it (Wine) only its name is left. A process that grants the
+// least query rights shows its path in any case.
+TEST_F(SystemSeams, ProcessesThatRefuseAccessAreNamedByTheStrongestSourceTheSystemAllows) {
+    ChildProcess limited(ChildExe("WindowChild"), "--none", L"D:(A;;0x101000;;;WD)");
+    ChildProcess sealed(ChildExe("WindowChild"), "--none", L"D:");
+    limited.WaitIdle();
+    sealed.WaitIdle();
+    ASSERT_EQ(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, sealed.Id()), nullptr);
+    EXPECT_EQ(Upper(ListedText(limited.Id())), Upper(ChildExe("WindowChild")));
+    EXPECT_EQ(ListedText(sealed.Id()), "WindowChild.exe");
+
+    sealedId = sealed.Id();
+    // Longer than the first buffer, so that it is asked again.
+    const std::string path = ChildExe("WindowChild");
+    std::string padded = path.substr(2);
+    while (padded.size() < 400) padded = "\\." + padded;
+    sealedDevicePath = widgets::Utf16("\\Device\\HarddiskVolume7" + padded);
+    ImagePathApi().NtQuerySystemInformation = ProcessIdInformation;
+    ImagePathApi().QueryDosDeviceW = DosDevice;
+    EXPECT_EQ(ListedText(sealed.Id()), "Z:" + padded);
+    EXPECT_EQ(DrivePathOfDevicePath("\\Device\\HarddiskVolume7\\Tools\\a.exe"), "Z:\\Tools\\a.exe");
+    EXPECT_EQ(DrivePathOfDevicePath("\\Device\\HarddiskVolume70\\a.exe"), "");
+    EXPECT_EQ(DrivePathOfDevicePath("\\Device\\Mup\\server\\share\\a.exe"), "\\\\server\\share\\a.exe");
+}
 
 TEST_F(SystemSeams, VersionClassFollowsTheTableAndTheFlagsFollowTheClass) {
     const DWORD nt = VER_PLATFORM_WIN32_NT, w9x = VER_PLATFORM_WIN32_WINDOWS;
@@ -381,6 +460,17 @@ TEST(MainWindowOfProcess, IsTheVisibleUnownedWindowThatIsNoToolWindow) {
     EXPECT_EQ(MainWindowOfProcess(shown.Id()), window);
     EXPECT_EQ(MainWindowOfProcess(hidden.Id()), nullptr);
     EXPECT_EQ(MainWindowOfProcess(tool.Id()), nullptr);
+}
+
+// A window the system keeps from view (another virtual desktop, a
+// suspended store app) is no main window either.
+TEST_F(SystemSeams, ACloakedWindowIsNoMainWindow) {
+    ChildProcess shown(ChildExe("WindowChild"), "Cloaked");
+    HWND window = WaitForWindow(shown.Id(), "Cloaked");
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(MainWindowOfProcess(shown.Id()), window);
+    DwmGetWindowAttributeEntry() = EveryWindowCloaked;
+    EXPECT_EQ(MainWindowOfProcess(shown.Id()), nullptr);
 }
 
 TEST(SystemQueries, GiveTheUserAndTheMemoryLoadInPercent) {

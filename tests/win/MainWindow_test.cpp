@@ -8,6 +8,7 @@
 #include "support/ProgramWindow.h"
 #include "support/TestSupport.h"
 #include "support/World.h"
+#include "widgets/Utf16.h"
 
 #include <gtest/gtest.h>
 
@@ -164,15 +165,27 @@ TEST_F(MainWindow, LaysOutTheWindowAsDesignedAndListsEveryProcessOfTheWorld) {
     EXPECT_EQ(ItemsChecks(), (std::array<bool, 7>{true, true, true, true, true, false, false}));
 
     // Every process of the world has its own row with its own id, and its
-    // texts from its own file.
+    // texts and icon from its own file, also where it grants no more than
+    // its path; one that grants nothing shows its name and no file's texts.
     ASSERT_TRUE(Scrolls(Processes()));
     for (const PopulatedWorld::Process& process : PopulatedWorld::Current()->Processes()) {
         int row = RowOf(process.id);
         ASSERT_GE(row, 0) << process.path;
         std::string name = FileNamePart(process.path);
-        EXPECT_TRUE(EndsWith(CellText(Processes(), row, kPathColumn), "\\" + name)) << process.path;
         std::string product = CellText(Processes(), row, 1), company = CellText(Processes(), row, 2);
-        if (process.child == "LedgerChild") {
+        if (process.access == PopulatedWorld::Access::Sealed) {
+            EXPECT_EQ(CellText(Processes(), row, kPathColumn), name);
+            EXPECT_EQ(product + company + CellText(Processes(), row, 3), "") << process.path;
+            EXPECT_EQ(ImageOfRow(Processes(), row), -1) << process.path;
+            continue;
+        }
+        EXPECT_TRUE(EndsWith(CellText(Processes(), row, kPathColumn), "\\" + name)) << process.path;
+        EXPECT_EQ(ImageOfRow(Processes(), row) >= 0, process.child != "BareChild" && process.child != "ManyModules")
+            << process.path;
+        if (process.child == "HellasChild") {
+            EXPECT_EQ(product, "Ελληνικά Εργαλεία");
+            EXPECT_EQ(company, "Εργαστήριο Αιγαίου");
+        } else if (process.child == "LedgerChild") {
             EXPECT_EQ(product, "Nordlys Ledger");
             EXPECT_EQ(company, "Nordlys Software AB");
             EXPECT_EQ(CellText(Processes(), row, 5), "4.2.0.1877");
@@ -379,6 +392,50 @@ TEST_F(MainWindow, ThePopupMenuOpensAtTheFocusedRowFromTheKeyboardAndAtThePointe
     EXPECT_EQ(FocusedRow(list), clicked);
 }
 
+// A process that lets a standard user read its path only: its modules
+// cannot be read, and the list says why where its rows would be.
+TEST_F(MainWindow, AProcessWhoseModulesCannotBeReadHasTheSystemsReasonInTheEmptyModuleList) {
+    Start();
+    const PopulatedWorld::Process limited = PopulatedWorld::Current()->RunningFrom("\\ContosoSync.exe")[0];
+    ASSERT_EQ(limited.access, PopulatedWorld::Access::Limited);
+    wchar_t reason[256] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_ACCESS_DENIED, 0,
+                   reason, 256, nullptr);
+    std::string expected = widgets::Utf8UpToNul(reason, 256);
+    while (!expected.empty() && static_cast<unsigned char>(expected.back()) <= ' ') expected.pop_back();
+    ASSERT_FALSE(expected.empty());
+    // Pixels of the system's grey text colour in the module list as drawn.
+    auto greyPixels = [this] {
+        RECT client{};
+        GetClientRect(Modules(), &client);
+        std::vector<DWORD> pixels = DrawnPixels(client.right, client.bottom, [this](HDC dc) {
+            SendMessageW(Modules(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+        });
+        COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
+        DWORD rgb = (GetRValue(grey) << 16) | (GetGValue(grey) << 8) | GetBValue(grey);
+        return std::count(pixels.begin(), pixels.end(), rgb);
+    };
+
+    ClickRow(Processes(), RowOf(PopulatedWorld::Current()->ManyModules().id));
+    ASSERT_GT(RowCount(Modules()), 60);
+    EXPECT_EQ(Form().lsvModules.EmptyText(), "");
+    ClickRow(Processes(), RowOf(limited.id));
+    EXPECT_EQ(RowCount(Modules()), 0);
+    EXPECT_EQ(Form().lsvModules.EmptyText(), expected);
+    EXPECT_GT(greyPixels(), 10) << "the reason is not drawn";
+    // It is no row: nothing to copy.
+    SetFocus(Modules());
+    EmptyTheClipboard();
+    PressChord({VK_CONTROL, 'C'});
+    Pump(300);
+    EXPECT_EQ(ClipboardText(), "");
+    // The next fill takes it away.
+    ClickRow(Processes(), RowOf(PopulatedWorld::Current()->ManyModules().id));
+    EXPECT_GT(RowCount(Modules()), 60);
+    EXPECT_EQ(Form().lsvModules.EmptyText(), "");
+    EXPECT_EQ(dialogs.size(), 0u);
+}
+
 TEST_F(MainWindow, ARefreshKeepsTheSelectionByPosition) {
     auto last = StartOwnChild();
     Start();
@@ -467,6 +524,15 @@ TEST_F(MainWindow, MenuCommandsKeysAndDoubleClicksEndOrSwitchToTheFocusedRowsPro
     const std::string count = "Process count: " + std::to_string(rows - 1);
     EXPECT_TRUE(PumpUntil([&] { return StatusText(Status(), 3) == count; }, 5000)) << StatusText(Status(), 3);
 
+    // A process that refuses to be ended is answered as one that has gone.
+    const PopulatedWorld::Process limited = PopulatedWorld::Current()->RunningFrom("\\ContosoSync.exe")[0];
+    ClickRow(list, RowOf(limited.id));
+    Choose({"Shut&down process"});
+    ASSERT_EQ(dialogs.size(), 4u);
+    EXPECT_EQ(dialogs[3].text, "Can not terminate ContosoSync.exe.");
+    EXPECT_EQ(WaitForSingleObject(limited.handle, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_GE(RowOf(limited.id), 0);
+
     // Enter, a double click and the Switch command each bring the row's
     // window back from the taskbar.
     auto expectRestored = [&](const std::string& how) {
@@ -481,7 +547,7 @@ TEST_F(MainWindow, MenuCommandsKeysAndDoubleClicksEndOrSwitchToTheFocusedRowsPro
     expectRestored("by a double click");
     Choose({"&Switch to process"});
     EXPECT_TRUE(PumpUntil([&] { return !IsIconic(window); }, 5000)) << "by the menu";
-    EXPECT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs.size(), 4u);
 }
 
 TEST_F(MainWindow, CtrlCCopiesTheShownColumnsOfTheSelectedRowWithItsWholePath) {
@@ -502,6 +568,24 @@ TEST_F(MainWindow, CtrlCCopiesTheShownColumnsOfTheSelectedRowWithItsWholePath) {
     EXPECT_EQ(ClipboardText(), "Process\tCompany\tPath and filename\tProcess ID\r\n"
                                "Förhandsgranskaren.exe\tQuillmar Test\t" + preview.path + "\t" +
                                    ProcessIdText(preview.id) + "\r\n");
+    // Greek names and a path past 300 characters come whole, as they are.
+    for (const char* end : {"\\Εργαλείο.exe", "\\Very Long Path Viewer.exe"}) {
+        std::vector<PopulatedWorld::Process> found = PopulatedWorld::Current()->RunningFrom(end);
+        ASSERT_FALSE(found.empty()) << end;
+        const PopulatedWorld::Process& process = found[0];
+        ClickRow(Processes(), RowOf(process.id));
+        EmptyTheClipboard();
+        PressChord({VK_CONTROL, 'C'});
+        EXPECT_TRUE(PumpUntil([] { return !ClipboardText().empty(); }, 5000)) << end;
+        const std::string company = process.child == "HellasChild" ? "Εργαστήριο Αιγαίου" : "Nordlys Software AB";
+        std::string text = ClipboardText();
+        EXPECT_NE(text.find("\t" + company + "\t" + process.path + "\t" + ProcessIdText(process.id) + "\r\n"),
+                  std::string::npos)
+            << text;
+    }
+    const PopulatedWorld::Process& longest = PopulatedWorld::Current()->RunningFrom("\\Very Long Path Viewer.exe")[0];
+    EXPECT_GT(longest.path.size(), 300u);
+    ClickRow(Processes(), RowOf(preview.id));
 
     // The click showed the process's modules, its own file first; the
     // module list copies its own columns (it has no Process ID).
