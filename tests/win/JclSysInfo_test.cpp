@@ -57,7 +57,6 @@ protected:
         savedToolHelp_ = ToolHelpApi();
         savedStatus_ = ProcessStatusApi();
         savedImagePath_ = ImagePathApi();
-        savedCloak_ = DwmGetWindowAttributeEntry();
     }
     void TearDown() override {
         OsVersion() = savedVersion_;
@@ -65,7 +64,6 @@ protected:
         ToolHelpApi() = savedToolHelp_;
         ProcessStatusApi() = savedStatus_;
         ImagePathApi() = savedImagePath_;
-        DwmGetWindowAttributeEntry() = savedCloak_;
     }
     void UseVersion(DWORD platform, DWORD major, DWORD minor) {
         OsVersion() = {platform, major, minor};
@@ -77,7 +75,6 @@ private:
     TToolHelpApi savedToolHelp_{};
     TProcessStatusApi savedStatus_{};
     TImagePathApi savedImagePath_{};
-    TDwmGetWindowAttribute savedCloak_ = nullptr;
 };
 
 // A fake process snapshot: the records it walks.
@@ -223,12 +220,6 @@ DWORD WINAPI DosDevice(LPCWSTR drive, LPWSTR target, DWORD size) {
     target[device.size() + 1] = 0;
     return static_cast<DWORD>(device.size() + 2);
 }
-HRESULT WINAPI EveryWindowCloaked(HWND, DWORD attribute, PVOID value, DWORD size) {
-    if (attribute != 14 || size != sizeof(DWORD)) return E_INVALIDARG;
-    *static_cast<DWORD*>(value) = 1;
-    return S_OK;
-}
-
 std::string ListedText(DWORD processId) {
     TStringList list;
     ListProcesses(list, true);
@@ -460,17 +451,6 @@ TEST(MainWindowOfProcess, IsTheVisibleUnownedWindowThatIsNoToolWindow) {
     EXPECT_EQ(MainWindowOfProcess(shown.Id()), window);
     EXPECT_EQ(MainWindowOfProcess(hidden.Id()), nullptr);
     EXPECT_EQ(MainWindowOfProcess(tool.Id()), nullptr);
-}
-
-// A window the system keeps from view (another virtual desktop, a
-// suspended store app) is no main window either.
-TEST_F(SystemSeams, ACloakedWindowIsNoMainWindow) {
-    ChildProcess shown(ChildExe("WindowChild"), "Cloaked");
-    HWND window = WaitForWindow(shown.Id(), "Cloaked");
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(MainWindowOfProcess(shown.Id()), window);
-    DwmGetWindowAttributeEntry() = EveryWindowCloaked;
-    EXPECT_EQ(MainWindowOfProcess(shown.Id()), nullptr);
 }
 
 TEST(SystemQueries, GiveTheUserAndTheMemoryLoadInPercent) {
