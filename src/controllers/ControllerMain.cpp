@@ -50,6 +50,7 @@ TCMain::TCMain() {
     form.mniItems.OnClick = [this](widgets::MenuItem&) { ItemsMenuClick(); };
     for (widgets::MenuItem* item : form.mniItem) item->OnClick = [this](widgets::MenuItem& i) { ItemClick(i); };
     form.lsvProcesses.OnClick = [this] { ShowModules(); };
+    form.OnDpiChanged = [this] { DpiChanged(); };
     form.lsvProcesses.OnDblClick = [this] { SwitchToProcess(); };
     // Typed letters find a row by its Process (or Module) text or its file
     // name: processes without a version resource have an empty Process text.
@@ -211,13 +212,11 @@ std::int32_t TCMain::FocusedProcessId() const {
 void TCMain::ApplyColumnLayout() {
     TfrmMain& form = *MainForm;
     TCRegistry& settings = Settings();
-    int sum = 0;
     for (int i : {0, 1, 2, 3, 5, 6}) {
         int current = form.lsvProcesses.ColumnWidth(i);
         if (current != 0) settings.Items[i].Width = current;
         if (settings.Items[i].Visible) {
             form.lsvProcesses.SetColumnWidth(i, settings.Items[i].Width);
-            sum += form.lsvProcesses.ColumnWidth(i);
         } else {
             form.lsvProcesses.SetColumnWidth(i, 0);
         }
@@ -230,18 +229,21 @@ void TCMain::ApplyColumnLayout() {
     // Hidden, the path column stays hidden when the list later fits it to
     // a new size (a scroll bar that comes or goes, a resize, the splitter).
     form.lsvProcesses.SetColumnHidden(kPathColumn, !settings.Items[kPathColumn].Visible);
-    int pathWidth = 0;
-    if (settings.Items[kPathColumn].Visible) {
-        // Room for a scroll bar beside the columns, counted from the width
-        // the list has without one: a bar it shows now may go with the new
-        // rows, and one that comes takes its room from the path column when
-        // the list fits it (a width changed costs the control milliseconds).
-        int client = form.lsvProcesses.ClientWidth();
-        if (form.lsvProcesses.VerticalScrollBarShown()) client += GetSystemMetrics(SM_CXVSCROLL);
-        pathWidth = client - sum - GetSystemMetrics(SM_CXVSCROLL);
-        if (pathWidth < 0) pathWidth = 0;
-    }
-    form.lsvProcesses.SetColumnWidth(kPathColumn, pathWidth);
+    // Shown, it takes the width that the shown columns leave beside a
+    // scroll bar (the list sums them in pixels, so they fill it exactly).
+    if (settings.Items[kPathColumn].Visible) form.lsvProcesses.FitAutoColumnBesideScrollBar();
+}
+
+// At a new display scale the lists' images are made again at the new size
+// of small icons, so both lists show their rows anew.
+void TCMain::DpiChanged() {
+    TStringList modules;
+    const widgets::ListView& list = MainForm->lsvModules;
+    for (int row = 0; row < list.RowCount(); ++row) modules.push_back({list.RowData(row), 0});
+    std::string reason = list.EmptyText();
+    RefreshList();
+    FillList(MainForm->lsvModules, MainForm->ModulleIconList, modules, true);
+    MainForm->lsvModules.SetEmptyText(reason);
 }
 
 void TCMain::ItemsMenuClick() {

@@ -35,6 +35,7 @@ public:
     void TimerTick();
     void ListResize();
     void ApplyColumnLayout();
+    void DpiChanged();
 
     TfrmMain& Form() { return *MainForm; }
 

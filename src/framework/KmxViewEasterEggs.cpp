@@ -80,7 +80,7 @@ TEasterEggsForm::TEasterEggsForm()
     Label2.SetBounds(0, 150, Label2.Width(), Label2.Height());
     Label2.SetAnchors(widgets::AnchorLeft | widgets::AnchorBottom);
 
-    UrlMemo.SetFontFace("Arial", -11);
+    UrlMemo.SetFontFace("Arial", 8);
     UrlMemo.SetFontColor(widgets::color::Navy);
     UrlPanel.OnResize = [this] {
         RECT r = UrlPanel.InnerRect();

@@ -76,29 +76,22 @@ TfrmMain::TfrmMain()
     lsvProcesses.OnContextMenu = [this](int x, int y) { popProcess.Popup(Handle(), x, y); };
     mniAbout.OnClick = [this](widgets::MenuItem&) { mniAboutClick(); };
 
+    // From the bottom up: the status bar, the module list, the splitter;
+    // the process list takes the rest.
+    AlignBottom(stbStatus, kStatusHeight);
+    AlignBottom(lsvModules, modulesHeight_);
+    AlignBottom(Splitter1, kSplitterHeight);
+    AlignClient(lsvProcesses);
     Splitter1.OnDragStart = [this] { dragStartHeight_ = modulesHeight_; };
     Splitter1.OnDrag = [this](int delta) { SetModulesHeight(dragStartHeight_ - delta); };
-    OnResize = [this] { Layout(); };
-    Layout();
 }
 
 void TfrmMain::mniAboutClick() { ShowAbout(2002, false); }
 
 void TfrmMain::SetModulesHeight(int height) {
-    int available = ClientHeight() - stbStatus.Height() - kSplitterHeight - kMinListHeight;
+    int available = ClientHeight() - kStatusHeight - kSplitterHeight - kMinListHeight;
     if (height > available) height = available;
     if (height < kMinListHeight) height = kMinListHeight;
     modulesHeight_ = height;
-    Layout();
-}
-
-void TfrmMain::Layout() {
-    stbStatus.Reposition();
-    int width = ClientWidth();
-    int bottom = ClientHeight() - stbStatus.Height();
-    int modulesTop = bottom - modulesHeight_;
-    int splitterTop = modulesTop - kSplitterHeight;
-    lsvModules.SetBounds(0, modulesTop, width, modulesHeight_);
-    Splitter1.SetBounds(0, splitterTop, width, kSplitterHeight);
-    lsvProcesses.SetBounds(0, 0, width, splitterTop);
+    SetAlignedHeight(lsvModules, modulesHeight_);
 }

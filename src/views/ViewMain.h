@@ -46,7 +46,6 @@ public:
     void SetModulesHeight(int height);
 
 private:
-    void Layout();
     int modulesHeight_ = 147;
     int dragStartHeight_ = 147;
 };

@@ -62,11 +62,25 @@ void Memo::AddLine(const std::string& line) {
     ++lineCount_;
 }
 
-void Memo::SetFontFace(const char* face, int height) {
-    font_.reset(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                            DEFAULT_PITCH | FF_DONTCARE, Utf16(face).c_str()));
-    if (font_) SetFont(static_cast<HFONT>(font_.get()));
+void Memo::SetFontFace(const char* face, int points) {
+    fontFace_ = face;
+    fontPoints_ = points;
+    BuildFont();
+}
+
+void Memo::BuildFont() {
+    UniqueGdiObject font(CreateFontW(FontHeightForDpi(fontPoints_, Dpi()), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                     DEFAULT_PITCH | FF_DONTCARE, Utf16(fontFace_).c_str()));
+    if (!font) return;
+    SetFont(static_cast<HFONT>(font.get()));
+    // The control lets go of the old font before it is deleted.
+    font_ = std::move(font);
+}
+
+void Memo::DpiChanged(int oldDpi, int newDpi) {
+    Window::DpiChanged(oldDpi, newDpi);
+    if (fontPoints_ > 0) BuildFont();
 }
 
 void Memo::SetFontColor(COLORREF color) {

@@ -37,15 +37,19 @@ public:
     void Clear();
     void AddLine(const std::string& line);
 
-    void SetFontFace(const char* face, int height);
+    void SetFontFace(const char* face, int points);
     void SetFontColor(COLORREF color);
     COLORREF FontColor() const { return fontColor_; }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void DpiChanged(int oldDpi, int newDpi) override;
 
 private:
+    void BuildFont();
     UniqueGdiObject font_;
+    std::string fontFace_;
+    int fontPoints_ = 0;
     UniqueGdiObject background_;
     COLORREF fontColor_ = RGB(0, 0, 0);
     int lineCount_ = 0;

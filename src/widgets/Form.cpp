@@ -5,18 +5,108 @@
 
 namespace widgets {
 
+namespace {
+// The frame around a client area at a DPI (Windows 10 on), or at the system's.
+void AdjustForDpi(RECT& r, DWORD style, bool menu, DWORD exStyle, int dpi) {
+    using TAdjust = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    static const TAdjust adjust = reinterpret_cast<TAdjust>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    if (!adjust || !adjust(&r, style, menu, exStyle, static_cast<UINT>(dpi))) AdjustWindowRectEx(&r, style, menu, exStyle);
+}
+struct DpiChange {
+    HFONT oldFont, newFont;
+    int dpi;
+};
+
+BOOL CALLBACK ChangeChildDpi(HWND child, LPARAM param) {
+    const auto* change = reinterpret_cast<const DpiChange*>(param);
+    if (reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)) == change->oldFont)
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(change->newFont), FALSE);
+    if (Window* wrapper = Window::FromHandle(child)) wrapper->ApplyDpi(change->dpi);
+    return TRUE;
+}
+}  // namespace
+
 Form::Form(std::string name, const FormStyle& style)
-    : name_(std::move(name)), centerOnFirstShow_(style.centerOnFirstShow) {
+    : name_(std::move(name)),
+      centerOnFirstShow_(style.centerOnFirstShow),
+      fontFace_(style.fontFace),
+      fontPoints_(style.fontPoints) {
     HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
     RegisterClass(style.className, nullptr, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), icon);
-    font_.reset(CreateFontW(style.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                            DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Utf16(style.fontFace).c_str()));
-    RECT r{0, 0, style.clientWidth, style.clientHeight};
-    AdjustWindowRectEx(&r, style.style, FALSE, style.exStyle);
-    CreateOwn(style.className, "", style.style, style.exStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-              r.right - r.left, r.bottom - r.top, style.owner, nullptr);
+    // Sized once it exists: only then does it know its monitor's DPI.
+    CreateOwn(style.className, "", style.style, style.exStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, style.owner,
+              nullptr);
+    ApplyDpi(WindowDpi(Handle()));
+    BuildFont();
+    SetClientSize(style.clientWidth, style.clientHeight);
     if (font_) SetFont(static_cast<HFONT>(font_.get()));
+}
+
+void Form::BuildFont() {
+    font_.reset(CreateFontW(FontHeightForDpi(fontPoints_, Dpi()), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                            DEFAULT_PITCH | FF_DONTCARE, Utf16(fontFace_).c_str()));
+}
+
+void Form::SetClientSize(int width, int height) {
+    RECT r{0, 0, Scaled(width), Scaled(height)};
+    AdjustForDpi(r, static_cast<DWORD>(GetWindowLongW(Handle(), GWL_STYLE)), GetMenu(Handle()) != nullptr,
+                 static_cast<DWORD>(GetWindowLongW(Handle(), GWL_EXSTYLE)), Dpi());
+    SetWindowPos(Handle(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form::AlignBottom(Window& child, int height) {
+    aligned_.push_back({&child, false, height});
+    Realign();
+}
+
+void Form::AlignClient(Window& child) {
+    aligned_.push_back({&child, true, 0});
+    Realign();
+}
+
+void Form::SetAlignedHeight(Window& child, int height) {
+    for (Aligned& entry : aligned_)
+        if (entry.child == &child) entry.height = height;
+    Realign();
+}
+
+int Form::AlignedHeight(const Window& child) const {
+    for (const Aligned& entry : aligned_)
+        if (entry.child == &child) return entry.height;
+    return 0;
+}
+
+// In pixels, so that the controls meet without a gap at every scale.
+void Form::Realign() {
+    RECT rest = ClientPixels();
+    for (const Aligned& entry : aligned_) {
+        if (entry.client) continue;
+        int height = Scaled(entry.height);
+        entry.child->SetPixelBounds({rest.left, rest.bottom - height, rest.right, rest.bottom});
+        rest.bottom -= height;
+    }
+    for (const Aligned& entry : aligned_)
+        if (entry.client) entry.child->SetPixelBounds(rest);
+}
+
+// The new font goes to every control that shows the form's; each control
+// then brings its own pixels to the new DPI, and the form takes the place
+// the system suggests for it.
+void Form::ChangeDpi(int dpi, const RECT& suggested) {
+    HFONT oldFont = static_cast<HFONT>(font_.get());
+    UniqueGdiObject keptAlive(font_.release());
+    ApplyDpi(dpi);
+    BuildFont();
+    SetFont(static_cast<HFONT>(font_.get()));
+    DpiChange change{oldFont, static_cast<HFONT>(font_.get()), dpi};
+    EnumChildWindows(Handle(), ChangeChildDpi, reinterpret_cast<LPARAM>(&change));
+    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    Realign();
+    InvalidateRect(Handle(), nullptr, TRUE);
+    if (OnDpiChanged) OnDpiChanged();
 }
 
 Form::~Form() {
@@ -27,13 +117,12 @@ Form::~Form() {
 void Form::SetMainMenu(Menu& menu) {
     mainMenu_ = &menu;
     // Keep the client size: the menu bar takes its height from the frame.
-    RECT client{};
-    GetClientRect(Handle(), &client);
+    RECT client = ClientPixels();
     SetMenu(Handle(), menu.Handle());
     menu.ReleaseToWindow();
     RECT r{0, 0, client.right, client.bottom};
-    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongW(Handle(), GWL_STYLE)), TRUE,
-                       static_cast<DWORD>(GetWindowLongW(Handle(), GWL_EXSTYLE)));
+    AdjustForDpi(r, static_cast<DWORD>(GetWindowLongW(Handle(), GWL_STYLE)), true,
+                 static_cast<DWORD>(GetWindowLongW(Handle(), GWL_EXSTYLE)), Dpi());
     SetWindowPos(Handle(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -113,7 +202,11 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_SIZE:
+            Realign();
             if (OnResize) OnResize();
+            return 0;
+        case WM_DPICHANGED:
+            ChangeDpi(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_GETFONT:
             // Controls take their parent's font when they are created.

@@ -1,5 +1,6 @@
-// A top-level window: caption, font, menus, and the events the owner
-// attaches (resize, close, activation, keys).
+// A top-level window: caption, font, menus, child controls aligned to its
+// edges, and the events the owner attaches (resize, close, activation, keys,
+// a new display scale).
 #pragma once
 
 #include "widgets/Handle.h"
@@ -15,11 +16,11 @@ namespace widgets {
 struct FormStyle {
     DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     DWORD exStyle = 0;
-    int clientWidth = 400;
+    int clientWidth = 400;  // designed
     int clientHeight = 300;
     bool centerOnFirstShow = true;
     const char* fontFace = "MS Sans Serif";
-    int fontHeight = -11;  // 8 pt at 96 dpi
+    int fontPoints = 8;
     const char* className = "OvrelleForm";
     HWND owner = nullptr;
 };
@@ -33,6 +34,16 @@ public:
     const std::string& Name() const { return name_; }
 
     void SetMainMenu(Menu& menu);
+
+    // Children aligned to the bottom edge stack upwards in the order they
+    // are aligned, each its designed height high; the one aligned to the
+    // client area takes what they leave. The form lays them out in pixels
+    // whenever it changes size.
+    void AlignBottom(Window& child, int height);
+    void AlignClient(Window& child);
+    // A new designed height for a child aligned to the bottom.
+    void SetAlignedHeight(Window& child, int height);
+    int AlignedHeight(const Window& child) const;
     // A popup menu whose commands this form dispatches.
     void AddPopupMenu(Menu& menu);
     // A key that runs a menu item's command while this window is active and
@@ -48,6 +59,10 @@ public:
     bool Sizeable() const { return (GetWindowLongW(Handle(), GWL_STYLE) & WS_THICKFRAME) != 0; }
 
     std::function<void()> OnResize;
+    // The form was moved to a monitor of another scale, or the scale changed:
+    // it and its controls are laid out again at the new DPI, with new fonts,
+    // and what it shows in pixels of the old (icons) is the owner's to renew.
+    std::function<void()> OnDpiChanged;
     // Return false to refuse the close; the window then stays.
     std::function<bool()> OnCloseQuery;
     std::function<void()> OnActivate;
@@ -66,12 +81,24 @@ protected:
 
 private:
     MenuItem* FindMenuItem(UINT id);
+    void BuildFont();
+    void SetClientSize(int width, int height);
+    void Realign();
+    void ChangeDpi(int dpi, const RECT& suggested);
     MenuItem* FindSubmenuOwner(HMENU submenu);
 
     std::string name_;
     bool centerOnFirstShow_;
     bool shown_ = false;
     UniqueGdiObject font_;
+    std::string fontFace_;
+    int fontPoints_;
+    struct Aligned {
+        Window* child;
+        bool client;
+        int height;  // designed, for the bottom ones
+    };
+    std::vector<Aligned> aligned_;
     Menu* mainMenu_ = nullptr;
     std::vector<Menu*> popupMenus_;
     std::vector<ACCEL> shortcuts_;

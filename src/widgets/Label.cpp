@@ -19,14 +19,22 @@ int DrawUtf8(HDC dc, const std::string& text, RECT* r, UINT flags) {
 
 Label::Label(Container& parent, const std::string& text) : GraphicControl(parent), text_(text) {
     LOGFONTW base{};
-    HFONT inherited = reinterpret_cast<HFONT>(SendMessageW(parent.Handle(), WM_GETFONT, 0, 0));
-    if (GetObjectW(inherited ? inherited : DefaultFont(), sizeof base, &base)) {
+    if (GetObjectW(InheritedFont(), sizeof base, &base)) {
         font_.face = Utf8UpToNul(base.lfFaceName, LF_FACESIZE);
-        font_.height = base.lfHeight;
         font_.bold = base.lfWeight >= FW_BOLD;
         font_.italic = base.lfItalic != 0;
         font_.underline = base.lfUnderline != 0;
     }
+    Rebuild();
+}
+
+HFONT Label::InheritedFont() const {
+    HFONT inherited = reinterpret_cast<HFONT>(SendMessageW(Parent().Handle(), WM_GETFONT, 0, 0));
+    return inherited ? inherited : DefaultFont();
+}
+
+void Label::DpiChanged(int oldDpi, int newDpi) {
+    GraphicControl::DpiChanged(oldDpi, newDpi);
     Rebuild();
 }
 
@@ -64,11 +72,18 @@ void Label::SetTransparent(bool transparent) {
 }
 
 void Label::SetFontHeight(int height) {
-    font_.height = height;
+    font_.designedHeight = height;
+    font_.points = 0;
     Rebuild();
 }
 
-void Label::SetFontSize(int points) { SetFontHeight(-MulDiv(points, 96, 72)); }
+void Label::SetFontSize(int points) {
+    font_.points = points;
+    font_.designedHeight = 0;
+    Rebuild();
+}
+
+int Label::FontHeight() const { return Parent().Unscaled(font_.height); }
 
 void Label::SetBold(bool bold) {
     if (font_.bold == bold) return;
@@ -94,7 +109,17 @@ void Label::SetFontColor(COLORREF color) {
     Invalidate();
 }
 
+// The font at the container's DPI: from its points, its designed height, or
+// the container's font.
 void Label::Rebuild() {
+    if (font_.points > 0) {
+        font_.height = FontHeightForDpi(font_.points, Parent().Dpi());
+    } else if (font_.designedHeight != 0) {
+        font_.height = Parent().Scaled(font_.designedHeight);
+    } else {
+        LOGFONTW base{};
+        font_.height = GetObjectW(InheritedFont(), sizeof base, &base) ? base.lfHeight : Parent().Scaled(-11);
+    }
     LOGFONTW lf{};
     lf.lfHeight = font_.height;
     lf.lfWeight = font_.bold ? FW_BOLD : FW_NORMAL;
@@ -127,13 +152,13 @@ void Label::AdjustBounds() {
     HGDIOBJ old = SelectObject(dc, fontHandle_ ? fontHandle_.get() : DefaultFont());
     // An empty label keeps the height of one line.
     std::string measured = text_.empty() ? std::string(" ") : text_;
-    RECT r{0, 0, wordWrap_ ? Width() : 0, 0};
+    RECT bounds = PixelBounds();
+    RECT r{0, 0, wordWrap_ ? bounds.right - bounds.left : 0, 0};
     DrawUtf8(dc, measured, &r, DrawFlags() | DT_CALCRECT);
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
-    int width = wordWrap_ ? Width() : r.right - r.left;
+    int width = wordWrap_ ? bounds.right - bounds.left : r.right - r.left;
     int height = r.bottom - r.top;
-    RECT bounds = Bounds();
     if (alignment_ == Alignment::Right) {
         bounds.left = bounds.right - width;
     } else {
@@ -144,7 +169,8 @@ void Label::AdjustBounds() {
 }
 
 void Label::Paint(HDC dc) {
-    RECT r = Bounds();
+    RECT r = PixelBounds();
+    const int height = r.bottom - r.top;
     if (!transparent_) {
         UniqueGdiObject brush(CreateSolidBrush(Parent().Color()));
         FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));
@@ -156,7 +182,7 @@ void Label::Paint(HDC dc) {
         RECT calc = r;
         DrawUtf8(dc, text_, &calc, DrawFlags() | DT_CALCRECT);
         int textHeight = calc.bottom - calc.top;
-        if (textHeight < Height()) r.top += (Height() - textHeight) / 2;
+        if (textHeight < height) r.top += (height - textHeight) / 2;
     }
     DrawUtf8(dc, text_, &r, DrawFlags());
     SelectObject(dc, old);
@@ -187,7 +213,7 @@ void Shape::Paint(HDC dc) {
     UniqueGdiObject brush(CreateSolidBrush(brush_));
     HGDIOBJ oldPen = SelectObject(dc, pen.get());
     HGDIOBJ oldBrush = SelectObject(dc, brush.get());
-    const RECT& r = Bounds();
+    const RECT& r = PixelBounds();
     Rectangle(dc, r.left, r.top, r.right, r.bottom);
     SelectObject(dc, oldBrush);
     SelectObject(dc, oldPen);
@@ -215,10 +241,12 @@ void Picture::Paint(HDC dc) {
     UniqueDc memory(CreateCompatibleDC(dc));
     if (!memory) return;
     HGDIOBJ old = SelectObject(memory.get(), bitmap_.get());
-    int x = Left(), y = Top();
+    // Kept at its own size at every scale (centred, when asked).
+    const RECT& r = PixelBounds();
+    int x = r.left, y = r.top;
     if (centered_) {
-        x += (Width() - size_.cx) / 2;
-        y += (Height() - size_.cy) / 2;
+        x += (r.right - r.left - size_.cx) / 2;
+        y += (r.bottom - r.top - size_.cy) / 2;
     }
     BitBlt(dc, x, y, size_.cx, size_.cy, memory.get(), 0, 0, SRCCOPY);
     SelectObject(memory.get(), old);

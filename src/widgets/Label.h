@@ -27,9 +27,9 @@ public:
     void SetAutoSize(bool autoSize);
     void SetTransparent(bool transparent);
 
-    void SetFontHeight(int height);  // negative: character height in pixels
-    int FontHeight() const { return font_.height; }
-    void SetFontSize(int points);    // at 96 dots per inch
+    void SetFontHeight(int height);  // designed; negative: character height
+    int FontHeight() const;          // designed
+    void SetFontSize(int points);    // at the container's DPI
     void SetBold(bool bold);
     bool Bold() const { return font_.bold; }
     void SetItalic(bool italic);
@@ -50,6 +50,7 @@ public:
     void Paint(HDC dc) override;
     void MouseMove(int x, int y) override;
     void Click() override;
+    void DpiChanged(int oldDpi, int newDpi) override;
 
 protected:
     void BoundsSet() override { AdjustBounds(); }
@@ -57,12 +58,15 @@ protected:
 private:
     struct FontAttributes {
         std::string face;
-        int height = -11;
+        int height = -11;        // in pixels at the container's DPI
+        int points = 0;          // when the size was given so
+        int designedHeight = 0;  // when the height was given so (else the container's)
         bool bold = false;
         bool italic = false;
         bool underline = false;
     };
     void Rebuild();      // new font, new size
+    HFONT InheritedFont() const;
     void AdjustBounds();
     UINT DrawFlags() const;
 

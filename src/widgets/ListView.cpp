@@ -27,11 +27,17 @@ bool BeginsWith(const std::string& text, const std::wstring& start, bool whole) 
 }
 }  // namespace
 
-ImageList::ImageList()
-    : list_(ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                             ILC_COLOR32 | ILC_MASK, 16, 16)) {}
+ImageList::ImageList() { SetIconSize(GetSystemMetrics(SM_CXSMICON)); }
 
 ImageList::~ImageList() { liveImages -= Count(); }
+
+void ImageList::SetIconSize(int size) {
+    if (list_ && size == size_) return;
+    liveImages -= Count();
+    shared_.clear();
+    size_ = size;
+    list_.reset(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 16, 16));
+}
 
 int ImageList::AddIcon(HICON icon) {
     if (reinterpret_cast<UINT_PTR>(icon) <= 1 || !list_) return -1;
@@ -72,7 +78,7 @@ void ListView::AddColumn(const ListColumn& column) {
     LVCOLUMNW lvc{};
     lvc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     lvc.pszText = &caption[0];
-    lvc.cx = Clamp(ColumnCount() - 1, column.width);
+    lvc.cx = Scaled(Clamp(ColumnCount() - 1, column.width));
     lvc.iSubItem = ColumnCount() - 1;
     SendMessageW(Handle(), LVM_INSERTCOLUMNW, static_cast<WPARAM>(ColumnCount() - 1),
                  reinterpret_cast<LPARAM>(&lvc));
@@ -92,20 +98,33 @@ int ListView::Clamp(int index, int width) const {
 // to the list itself passes its subclass, which under Wine asks the server
 // for the window's properties three times (0.16 ms a message, where the
 // header answers in a microsecond). The layout reads widths often.
-int ListView::ColumnWidth(int index) const {
+int ListView::ColumnPixels(int index) const {
     HDITEMW item{};
     item.mask = HDI_WIDTH;
     if (!SendMessageW(header_, HDM_GETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item))) return 0;
     return item.cxy;
 }
 
+int ListView::ColumnWidth(int index) const { return Unscaled(ColumnPixels(index)); }
+
 void ListView::SetColumnWidth(int index, int width) {
     if (index < 0 || index >= ColumnCount()) return;
     // A width set costs the header's notifications and a repaint, also when
-    // it stays as it was.
+    // it stays as it was (a dragged width reads as the designed one it is
+    // nearest to).
     int clamped = Clamp(index, width);
     if (clamped == ColumnWidth(index)) return;
-    SendMessageW(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(index), MAKELPARAM(clamped, 0));
+    SetColumnPixels(index, Scaled(clamped));
+}
+
+void ListView::SetColumnPixels(int index, int pixels) {
+    const ListColumn& column = columns_[static_cast<size_t>(index)];
+    if (pixels < 0) pixels = 0;
+    if (pixels > 32767) pixels = 32767;
+    if (column.maxWidth > 0 && pixels > Scaled(column.maxWidth)) pixels = Scaled(column.maxWidth);
+    if (column.minWidth > 0 && pixels < Scaled(column.minWidth)) pixels = Scaled(column.minWidth);
+    if (pixels == ColumnPixels(index)) return;
+    SendMessageW(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(index), MAKELPARAM(pixels, 0));
 }
 
 void ListView::SetColumnHidden(int index, bool hidden) {
@@ -114,7 +133,7 @@ void ListView::SetColumnHidden(int index, bool hidden) {
     if (hidden) SetColumnWidth(index, 0);
 }
 
-int ListView::TextRoom(int index) const { return ColumnWidth(index) - textPadding_; }
+int ListView::TextRoom(int index) const { return ColumnPixels(index) - textPadding_; }
 
 void ListView::SetFittedColumn(int index, TextFitter fit) {
     fit_ = std::move(fit);
@@ -166,8 +185,8 @@ void ListView::DrawEmptyText(HDC dc) const {
     GetClientRect(Handle(), &area);
     RECT header{};
     if (header_ && IsWindowVisible(header_) && GetWindowRect(header_, &header)) area.top += header.bottom - header.top;
-    InflateRect(&area, -TextWidth("  "), 0);
-    area.top += TextWidth("  ");
+    InflateRect(&area, -TextPixels("  "), 0);
+    area.top += TextPixels("  ");
     HGDIOBJ old = SelectObject(dc, Font() ? Font() : GetStockObject(DEFAULT_GUI_FONT));
     SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
     SetBkMode(dc, TRANSPARENT);
@@ -177,6 +196,8 @@ void ListView::DrawEmptyText(HDC dc) const {
 }
 
 void ListView::SetSmallImages(ImageList& images) {
+    images_ = &images;
+    images.SetIconSize(SystemMetricForDpi(SM_CXSMICON, Dpi()));
     SendMessageW(Handle(), LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images.Handle()));
 }
 
@@ -310,16 +331,50 @@ void ListView::EndUpdate() {
     InvalidateRect(Handle(), nullptr, TRUE);
 }
 
+// In pixels: the columns then fill the list to the pixel at every scale.
+int ListView::RoomBesideColumns(int autoIndex) const {
+    int others = 0;
+    for (int i = 0; i < ColumnCount(); ++i)
+        if (i != autoIndex) others += ColumnPixels(i);
+    return ClientPixels().right - others;
+}
+
+int ListView::AutoColumn() const {
+    for (int i = 0; i < ColumnCount(); ++i)
+        if (columns_[static_cast<size_t>(i)].autoFit) return i;
+    return -1;
+}
+
 void ListView::FitAutoColumn() {
-    int autoIndex = -1, others = 0;
-    for (int i = 0; i < ColumnCount(); ++i) {
-        if (columns_[static_cast<size_t>(i)].autoFit) autoIndex = i;
-        else others += ColumnWidth(i);
-    }
+    int autoIndex = AutoColumn();
     if (autoIndex < 0 || hidden_[static_cast<size_t>(autoIndex)]) return;
     fitting_ = true;
-    SetColumnWidth(autoIndex, ClientWidth() - others);
+    SetColumnPixels(autoIndex, RoomBesideColumns(autoIndex));
     fitting_ = false;
+}
+
+void ListView::FitAutoColumnBesideScrollBar() {
+    int autoIndex = AutoColumn();
+    if (autoIndex < 0 || hidden_[static_cast<size_t>(autoIndex)]) return;
+    // Counted from the width the list has without a bar: a bar it shows now
+    // may go with the new rows, and one that comes takes its room from this
+    // column when the list fits it (a width changed costs the control
+    // milliseconds).
+    int bar = SystemMetricForDpi(SM_CXVSCROLL, Dpi());
+    int room = RoomBesideColumns(autoIndex) + (VerticalScrollBarShown() ? bar : 0) - bar;
+    SetColumnPixels(autoIndex, room < 0 ? 0 : room);
+}
+
+void ListView::DpiChanged(int oldDpi, int newDpi) {
+    Window::DpiChanged(oldDpi, newDpi);
+    for (int i = 0; i < ColumnCount(); ++i)
+        SendMessageW(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i),
+                     MAKELPARAM(MulDiv(ColumnPixels(i), newDpi, oldDpi), 0));
+    // Its rows' images are gone with the old list: the owner fills them again.
+    if (images_) SetSmallImages(*images_);
+    tip_.reset();
+    for (Row& row : rows_) row.fittedRoom = -1;
+    fittedTexts_.clear();
 }
 
 void ListView::ClampAllColumns() {
@@ -409,7 +464,7 @@ void ListView::PointerRested(LPARAM clientPoint) {
     Cell cell = CellAt(clientPoint);
     if (cell.row < 0 || cell.row != pointerCell_.row || cell.column != pointerCell_.column) return;
     std::string text = FullText(cell.row, cell.column);
-    if (text.empty() || TextWidth(text) <= TextRoom(cell.column)) return;
+    if (text.empty() || TextPixels(text) <= TextRoom(cell.column)) return;
     RECT rect{};
     rect.top = cell.column;
     rect.left = LVIR_BOUNDS;
@@ -501,6 +556,8 @@ LRESULT ListView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 measure_ = std::make_unique<TextMeasure>(Font());
             }
             fittedTexts_.clear();
+            // A tip keeps the font it was made with.
+            tip_.reset();
             return result;
         }
         case WM_PAINT: {

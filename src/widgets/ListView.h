@@ -30,15 +30,20 @@ public:
     // is costly). Keys name icons that look the same; the icon must stay
     // what it was for as long as the key is asked for.
     int SharedImage(const std::string& key, HICON icon);
+    // Images of another size: the list starts empty again.
+    void SetIconSize(int size);
+    int IconSize() const { return size_; }
     int Count() const;
     // Images added in all image lists and not yet gone with them, for leak checks.
     static long LiveImages();
 
 private:
     UniqueImageList list_;
+    int size_ = 0;
     std::unordered_map<std::string, int> shared_;
 };
 
+// Widths and limits are designed ones.
 struct ListColumn {
     std::string caption;
     int width = 50;
@@ -77,6 +82,7 @@ public:
         std::function<std::string(const std::string& data, int room, const TextMeasureFunction& measure)>;
     void SetFittedColumn(int index, TextFitter fit);
 
+    // At the small icon size of the list's DPI, also after it changes.
     void SetSmallImages(ImageList& images);
 
     // A text shown in the list's empty area while it has no rows (why it is
@@ -114,6 +120,8 @@ public:
     // Gives the self-fitting column the client width that the other
     // columns leave (the list does this itself whenever it changes size).
     void FitAutoColumn();
+    // The same, leaving room for a vertical scroll bar.
+    void FitAutoColumnBesideScrollBar();
 
     // Changes between the two are shown at the end; pairs nest.
     void BeginUpdate();
@@ -146,6 +154,7 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void DpiChanged(int oldDpi, int newDpi) override;
 
 private:
     // Column 0 shows only the image: the caption is always empty.
@@ -156,6 +165,10 @@ private:
         int fittedRoom = -1;  // the room the fitted column's text was made for
     };
     int Clamp(int index, int width) const;
+    int ColumnPixels(int index) const;
+    void SetColumnPixels(int index, int pixels);
+    int AutoColumn() const;
+    int RoomBesideColumns(int autoIndex) const;
     void SyncCount();
     void RedrawRow(int row);
     const std::string& CellText(int row, int column) const;
@@ -186,6 +199,7 @@ private:
     // again at the same room are not fitted anew.
     mutable std::unordered_map<std::string, std::string> fittedTexts_;
     mutable int fittedTextsRoom_ = -1;
+    ImageList* images_ = nullptr;
     int textPadding_ = 0;
     std::unique_ptr<TextMeasure> measure_;
     std::string emptyText_;

@@ -23,7 +23,7 @@ void PageControl::SetActivePageIndex(int index) {
 }
 
 RECT PageControl::DisplayRect() const {
-    RECT r{0, 0, ClientWidth(), ClientHeight()};
+    RECT r = ClientPixels();
     SendMessageW(Handle(), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
     return r;
 }
@@ -65,7 +65,7 @@ void PageControl::ShowActiveSheet() {
     int active = ActivePageIndex();
     for (int i = 0; i < PageCount(); ++i) {
         TabSheet& sheet = Page(i);
-        sheet.SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        sheet.SetPixelBounds(r);
         sheet.SetVisible(i == active);
     }
 }

@@ -19,7 +19,7 @@ public:
     TabSheet& Page(int index) const { return *sheets_[static_cast<size_t>(index)]; }
     int ActivePageIndex() const;
     void SetActivePageIndex(int index);
-    // Where the sheets go, in the control's client coordinates.
+    // Where the sheets go, in the control's client pixels.
     RECT DisplayRect() const;
 
     bool OnNotify(NMHDR* header, LRESULT& result) override;

@@ -36,8 +36,19 @@ GraphicControl::~GraphicControl() {
 }
 
 void GraphicControl::SetBounds(int left, int top, int width, int height) {
-    MoveTo(RECT{left, top, left + std::max(width, 0), top + std::max(height, 0)});
+    MoveTo(RECT{parent_.Scaled(left), parent_.Scaled(top), parent_.Scaled(left + std::max(width, 0)),
+                parent_.Scaled(top + std::max(height, 0))});
     BoundsSet();
+}
+
+RECT GraphicControl::Bounds() const {
+    return {parent_.Unscaled(bounds_.left), parent_.Unscaled(bounds_.top), parent_.Unscaled(bounds_.right),
+            parent_.Unscaled(bounds_.bottom)};
+}
+
+void GraphicControl::DpiChanged(int oldDpi, int newDpi) {
+    MoveTo({MulDiv(bounds_.left, newDpi, oldDpi), MulDiv(bounds_.top, newDpi, oldDpi),
+            MulDiv(bounds_.right, newDpi, oldDpi), MulDiv(bounds_.bottom, newDpi, oldDpi)});
 }
 
 void GraphicControl::MoveTo(const RECT& bounds) {
@@ -55,7 +66,7 @@ void GraphicControl::SetVisible(bool visible) {
 
 void GraphicControl::SetFillsParent(bool fills) {
     fills_ = fills;
-    if (fills_) MoveTo(parent_.InnerRect());
+    if (fills_) MoveTo(parent_.InnerPixels());
 }
 
 void GraphicControl::Invalidate() const {
@@ -99,9 +110,22 @@ void Container::SetColor(COLORREF color) {
     InvalidateRect(Handle(), nullptr, FALSE);
 }
 
+RECT Container::InnerPixels() const { return ClientPixels(); }
+
 RECT Container::InnerRect() const {
-    RECT r{0, 0, ClientWidth(), ClientHeight()};
-    return r;
+    RECT r = InnerPixels();
+    return {Unscaled(r.left), Unscaled(r.top), Unscaled(r.right), Unscaled(r.bottom)};
+}
+
+// The controls first, so that the size the container then takes moves
+// none of them by its anchors.
+void Container::DpiChanged(int oldDpi, int newDpi) {
+    size_ = SIZE{MulDiv(size_.cx, newDpi, oldDpi), MulDiv(size_.cy, newDpi, oldDpi)};
+    for (GraphicControl* control : controls_) control->DpiChanged(oldDpi, newDpi);
+    for (GraphicControl* control : controls_)
+        if (control->FillsParent()) control->SetFillsParent(true);
+    Window::DpiChanged(oldDpi, newDpi);
+    InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 void Container::Detach(GraphicControl* control) {
@@ -111,12 +135,12 @@ void Container::Detach(GraphicControl* control) {
 
 GraphicControl* Container::ControlAt(POINT point) const {
     for (auto it = controls_.rbegin(); it != controls_.rend(); ++it)
-        if ((*it)->Visible() && PtInRect(&(*it)->Bounds(), point)) return *it;
+        if ((*it)->Visible() && PtInRect(&(*it)->PixelBounds(), point)) return *it;
     return nullptr;
 }
 
 void Container::PaintContent(HDC dc) {
-    RECT client{0, 0, ClientWidth(), ClientHeight()};
+    RECT client = ClientPixels();
     UniqueGdiObject background(CreateSolidBrush(color_));
     FillRect(dc, &client, static_cast<HBRUSH>(background.get()));
     PaintFrame(dc, client);
@@ -124,7 +148,7 @@ void Container::PaintContent(HDC dc) {
     for (GraphicControl* control : controls_) {
         if (!control->Visible()) continue;
         int saved = SaveDC(dc);
-        const RECT& r = control->Bounds();
+        const RECT& r = control->PixelBounds();
         IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
         control->Paint(dc);
         RestoreDC(dc, saved);
@@ -136,7 +160,7 @@ void Container::Resized(int width, int height) {
     int deltaWidth = width - size_.cx, deltaHeight = height - size_.cy;
     size_ = SIZE{width, height};
     if (deltaWidth || deltaHeight) {
-        RECT inner = InnerRect();
+        RECT inner = InnerPixels();
         for (GraphicControl* control : controls_) control->ParentResized(deltaWidth, deltaHeight, inner);
         InvalidateRect(Handle(), nullptr, FALSE);
     }
@@ -153,7 +177,7 @@ LRESULT Container::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // Drawn off-screen first: the About box repaints while it fades.
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(Handle(), &ps);
-            int width = ClientWidth(), height = ClientHeight();
+            int width = ClientPixels().right, height = ClientPixels().bottom;
             if (width > 0 && height > 0) {
                 UniqueDc memory(CreateCompatibleDC(dc));
                 UniqueGdiObject bitmap(CreateCompatibleBitmap(dc, width, height));
@@ -197,7 +221,8 @@ LRESULT Container::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
             GraphicControl* control = pressed_ ? pressed_ : ControlAt(p);
             if (control)
-                control->MouseMove(p.x - control->Left(), p.y - control->Top());
+                control->MouseMove(Unscaled(p.x - control->PixelBounds().left),
+                                   Unscaled(p.y - control->PixelBounds().top));
             else if (OnMouseMove)
                 OnMouseMove(*this, p.x, p.y);
             return 0;
@@ -215,7 +240,7 @@ LRESULT Container::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             pressed_ = nullptr;
             if (GetCapture() == Handle()) ReleaseCapture();
             // Last: a click may change or destroy what holds this container.
-            if (control && PtInRect(&control->Bounds(), p)) control->Click();
+            if (control && PtInRect(&control->PixelBounds(), p)) control->Click();
             return 0;
         }
         case WM_CAPTURECHANGED:
@@ -249,8 +274,8 @@ LRESULT Container::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 Panel::Panel(HWND parent, COLORREF color, Bevel outer, Bevel inner)
     : Container(parent, color), outer_(outer), inner_(inner) {}
 
-RECT Panel::InnerRect() const {
-    RECT r = Container::InnerRect();
+RECT Panel::InnerPixels() const {
+    RECT r = Container::InnerPixels();
     int frame = (outer_ != Bevel::None ? 1 : 0) + (inner_ != Bevel::None ? 1 : 0);
     InflateRect(&r, -frame, -frame);
     return r;
@@ -280,8 +305,7 @@ void Panel::SetParent(Container* host) {
         return;
     }
     ::SetParent(Handle(), host->Handle());
-    RECT inner = host->InnerRect();
-    SetBounds(inner.left, inner.top, inner.right - inner.left, inner.bottom - inner.top);
+    SetPixelBounds(host->InnerPixels());
     ShowWindow(Handle(), SW_SHOW);
 }
 

@@ -42,13 +42,15 @@ public:
 
     Container& Parent() const { return parent_; }
 
-    // In the container's client coordinates.
+    // Designed, in the container's client coordinates.
     void SetBounds(int left, int top, int width, int height);
-    const RECT& Bounds() const { return bounds_; }
-    int Left() const { return bounds_.left; }
-    int Top() const { return bounds_.top; }
-    int Width() const { return bounds_.right - bounds_.left; }
-    int Height() const { return bounds_.bottom - bounds_.top; }
+    RECT Bounds() const;
+    int Left() const { return Bounds().left; }
+    int Top() const { return Bounds().top; }
+    int Width() const { return Bounds().right - Bounds().left; }
+    int Height() const { return Bounds().bottom - Bounds().top; }
+    // In pixels at the container's DPI, as it paints.
+    const RECT& PixelBounds() const { return bounds_; }
 
     void SetVisible(bool visible);
     bool Visible() const { return visible_; }
@@ -64,9 +66,12 @@ public:
     void Invalidate() const;
 
     virtual void Paint(HDC dc) = 0;
-    // Mouse input in the control's own coordinates.
+    // Mouse input in the control's own coordinates, designed.
     virtual void MouseMove(int /*x*/, int /*y*/) {}
     virtual void Click() {}
+    // The container shows at another DPI: the control keeps its designed
+    // place, in the new pixels.
+    virtual void DpiChanged(int oldDpi, int newDpi);
 
 protected:
     // Changes the bounds as they are (auto-size, anchoring).
@@ -92,8 +97,10 @@ public:
     void SetColor(COLORREF color);
     // The window-less controls in creation order (the last lies on top).
     const std::vector<GraphicControl*>& Controls() const { return controls_; }
-    // The client area less the frame, where filling controls go.
-    virtual RECT InnerRect() const;
+    // The client area less the frame, where filling controls go: designed,
+    // and in pixels.
+    RECT InnerRect() const;
+    virtual RECT InnerPixels() const;
 
     // The mouse moved over the container where no control of it lies.
     std::function<void(Container& sender, int x, int y)> OnMouseMove;
@@ -102,6 +109,7 @@ public:
 protected:
     Container(HWND parent, COLORREF color);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void DpiChanged(int oldDpi, int newDpi) override;
     virtual void PaintFrame(HDC /*dc*/, const RECT& /*client*/) {}
 
 private:
@@ -124,7 +132,7 @@ public:
     enum class Bevel { None, Raised, Lowered };
     Panel(HWND parent, COLORREF color, Bevel outer = Bevel::None, Bevel inner = Bevel::None);
 
-    RECT InnerRect() const override;
+    RECT InnerPixels() const override;
 
     // Moves the panel into another container, where it fills the inner
     // area and shows; null takes it out of every container and hides it.

@@ -32,18 +32,17 @@ void StatusBar::ApplyParts() {
     int right = 0;
     for (size_t i = 0; i < panels_.size(); ++i) {
         right += panels_[i].width;
-        edges.push_back(i + 1 == panels_.size() ? -1 : right);
+        edges.push_back(i + 1 == panels_.size() ? -1 : Scaled(right));
     }
     SendMessageW(Handle(), SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
 }
 
-void StatusBar::Reposition() {
-    RECT parent{};
-    GetClientRect(GetParent(Handle()), &parent);
-    SetBounds(0, parent.bottom - height_, parent.right, height_);
-}
-
 int StatusBar::Height() const { return height_; }
+
+void StatusBar::DpiChanged(int oldDpi, int newDpi) {
+    Window::DpiChanged(oldDpi, newDpi);
+    ApplyParts();
+}
 
 Splitter::Splitter(HWND parent) {
     RegisterClass("OvrelleSplitter", LoadCursor(nullptr, IDC_SIZENS),
@@ -66,7 +65,7 @@ LRESULT Splitter::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (dragging_) {
                 POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
                 ClientToScreen(Handle(), &p);
-                if (OnDrag) OnDrag(p.y - pressY_);
+                if (OnDrag) OnDrag(Unscaled(p.y - pressY_));
             }
             return 0;
         case WM_LBUTTONUP:

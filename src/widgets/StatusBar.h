@@ -1,5 +1,5 @@
-// Status bar of a fixed height with panels of settable text and width; the
-// last panel takes the rest of the bar.
+// Status bar of a fixed height with panels of settable text and designed
+// width; the last panel takes the rest of the bar.
 #pragma once
 
 #include "widgets/Window.h"
@@ -21,9 +21,11 @@ public:
     const std::string& PanelText(int panel) const { return panels_[static_cast<size_t>(panel)].text; }
     void SetPanelWidth(int panel, int width);
     int PanelWidth(int panel) const { return panels_[static_cast<size_t>(panel)].width; }
-    // Keeps the bar at the bottom of its parent; call on the parent's resize.
-    void Reposition();
+    // The designed height, which the form aligning the bar gives it.
     int Height() const;
+
+protected:
+    void DpiChanged(int oldDpi, int newDpi) override;
 
 private:
     void ApplyParts();
@@ -41,7 +43,7 @@ class Splitter : public Window {
 public:
     explicit Splitter(HWND parent);
     // Called while dragging with the vertical distance moved since the
-    // press, in pixels (positive: down).
+    // press, designed (positive: down).
     std::function<void(int delta)> OnDrag;
     std::function<void()> OnDragStart;
 

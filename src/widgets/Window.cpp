@@ -10,6 +10,42 @@ namespace widgets {
 
 namespace {
 const wchar_t kWrapperProperty[] = L"Ovrelle.Window";
+
+template <typename T>
+T User32Entry(const char* name) {
+    return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+int SystemDpi() {
+    static const int dpi = [] {
+        HDC screen = GetDC(nullptr);
+        int value = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+        if (screen) ReleaseDC(nullptr, screen);
+        return value > 0 ? value : 96;
+    }();
+    return dpi;
+}
+
+// The DPI a new window starts at: its parent's, or the system's.
+int InitialDpi(HWND parent) {
+    if (Window* wrapper = Window::FromHandle(parent)) return wrapper->Dpi();
+    return parent && parent != HWND_MESSAGE ? WindowDpi(parent) : SystemDpi();
+}
+}  // namespace
+
+// Both came with Windows 10 (1607); before, every window has the system's DPI.
+int WindowDpi(HWND window) {
+    using TGetDpiForWindow = UINT(WINAPI*)(HWND);
+    static const TGetDpiForWindow getDpiForWindow = User32Entry<TGetDpiForWindow>("GetDpiForWindow");
+    UINT dpi = getDpiForWindow && window ? getDpiForWindow(window) : 0;
+    return dpi ? static_cast<int>(dpi) : SystemDpi();
+}
+
+int SystemMetricForDpi(int index, int dpi) {
+    using TGetSystemMetricsForDpi = int(WINAPI*)(int, UINT);
+    static const TGetSystemMetricsForDpi forDpi = User32Entry<TGetSystemMetricsForDpi>("GetSystemMetricsForDpi");
+    if (forDpi) return forDpi(index, static_cast<UINT>(dpi));
+    return MulDiv(GetSystemMetrics(index), dpi, SystemDpi());
 }
 
 Window::~Window() {
@@ -51,12 +87,14 @@ void Window::RegisterClass(const char* className, HCURSOR cursor, HBRUSH backgro
 
 void Window::CreateOwn(const char* className, const char* text, DWORD style, DWORD exStyle,
                        int left, int top, int width, int height, HWND parent, HMENU menuOrId) {
+    dpi_ = InitialDpi(parent);
     CreateWindowExW(exStyle, Utf16(className).c_str(), Utf16(text).c_str(), style, left, top, width, height, parent,
                     menuOrId, GetModuleHandleW(nullptr), this);
 }
 
 void Window::CreateControl(const char* className, const char* text, DWORD style, DWORD exStyle,
                            HWND parent, UINT_PTR id) {
+    dpi_ = InitialDpi(parent);
     handle_ = CreateWindowExW(exStyle, Utf16(className).c_str(), Utf16(text).c_str(), style, 0, 0, 0, 0, parent,
                               reinterpret_cast<HMENU>(id), GetModuleHandleW(nullptr), nullptr);
     if (!handle_) return;
@@ -123,8 +161,13 @@ bool Window::ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
 }
 
 void Window::SetBounds(int left, int top, int width, int height) {
-    SetWindowPos(handle_, nullptr, left, top, width < 0 ? 0 : width, height < 0 ? 0 : height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetPixelBounds({Scaled(left), Scaled(top), Scaled(left + (width < 0 ? 0 : width)),
+                    Scaled(top + (height < 0 ? 0 : height))});
+}
+
+void Window::SetPixelBounds(const RECT& r) {
+    SetWindowPos(handle_, nullptr, r.left, r.top, r.right > r.left ? r.right - r.left : 0,
+                 r.bottom > r.top ? r.bottom - r.top : 0, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 RECT Window::Bounds() const {
@@ -133,19 +176,33 @@ RECT Window::Bounds() const {
     HWND parent = GetParent(handle_);
     if (parent && (GetWindowLongW(handle_, GWL_STYLE) & WS_CHILD))
         MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+    return {Unscaled(r.left), Unscaled(r.top), Unscaled(r.right), Unscaled(r.bottom)};
+}
+
+RECT Window::ClientPixels() const {
+    RECT r{};
+    GetClientRect(handle_, &r);
     return r;
 }
 
-int Window::ClientWidth() const {
-    RECT r{};
-    GetClientRect(handle_, &r);
-    return r.right - r.left;
+int Window::ClientWidth() const { return Unscaled(ClientPixels().right); }
+
+int Window::ClientHeight() const { return Unscaled(ClientPixels().bottom); }
+
+void Window::ApplyDpi(int dpi) {
+    if (dpi <= 0 || dpi == dpi_) return;
+    int old = dpi_;
+    dpi_ = dpi;
+    DpiChanged(old, dpi);
 }
 
-int Window::ClientHeight() const {
+void Window::DpiChanged(int oldDpi, int newDpi) {
+    if (!handle_ || !(GetWindowLongW(handle_, GWL_STYLE) & WS_CHILD)) return;
     RECT r{};
-    GetClientRect(handle_, &r);
-    return r.bottom - r.top;
+    GetWindowRect(handle_, &r);
+    MapWindowPoints(HWND_DESKTOP, GetParent(handle_), reinterpret_cast<POINT*>(&r), 2);
+    SetPixelBounds({MulDiv(r.left, newDpi, oldDpi), MulDiv(r.top, newDpi, oldDpi), MulDiv(r.right, newDpi, oldDpi),
+                    MulDiv(r.bottom, newDpi, oldDpi)});
 }
 
 void Window::SetVisible(bool visible) { ShowWindow(handle_, visible ? SW_SHOW : SW_HIDE); }
@@ -164,7 +221,9 @@ std::string Window::Text() const {
     return Utf8(buffer.data(), static_cast<size_t>(copied > 0 ? copied : 0));
 }
 
-int Window::TextWidth(const std::string& text) const {
+int Window::TextWidth(const std::string& text) const { return Unscaled(TextPixels(text)); }
+
+int Window::TextPixels(const std::string& text) const {
     HDC dc = GetDC(handle_);
     if (!dc) return 0;
     HGDIOBJ old = SelectObject(dc, Font() ? Font() : GetStockObject(DEFAULT_GUI_FONT));
