@@ -8,7 +8,7 @@ ovrelle_display() {
   # Xvfb picks a free display itself: lock files in /tmp do not show an X
   # server of another network namespace, but its socket still takes the number.
   OVRELLE_XVFB_DIR=$(mktemp -d)
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp \
+  Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp \
     3>"$OVRELLE_XVFB_DIR/display" 2>"$OVRELLE_XVFB_DIR/log" &
   OVRELLE_XVFB_PID=$!
   local n=""

@@ -9,6 +9,7 @@
 #include "widgets/Dialogs.h"
 #include "widgets/Utf16.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -79,10 +80,10 @@ TCMain::TCMain() {
     widgets::StatusBar& status = form.stbStatus;
     std::string user = "User: " + CurrentUserName();
     status.SetPanelText(0, user);
-    status.SetPanelWidth(0, status.TextWidth(user) + 10);
+    FitPanel(0);
     std::string computer = "Computer: " + ComputerNameText();
     status.SetPanelText(1, computer);
-    status.SetPanelWidth(1, status.TextWidth(computer) + 10);
+    FitPanel(1);
 
     TimerTick();
     RefreshList();
@@ -241,9 +242,21 @@ void TCMain::DpiChanged() {
     const widgets::ListView& list = MainForm->lsvModules;
     for (int row = 0; row < list.RowCount(); ++row) modules.push_back({list.RowData(row), 0});
     std::string reason = list.EmptyText();
+    // Texts measure anew in the new font.
+    for (int panel = 0; panel < 4; ++panel) FitPanel(panel);
     RefreshList();
     FillList(MainForm->lsvModules, MainForm->ModulleIconList, modules, true);
     MainForm->lsvModules.SetEmptyText(reason);
+}
+
+// A panel is as wide as its text and 10 more; the process count has its
+// designed width, or more where the font the system gives is wider than the
+// design's (the text would run into the next panel).
+void TCMain::FitPanel(int panel) {
+    widgets::StatusBar& status = MainForm->stbStatus;
+    int width = status.TextWidth(status.PanelText(panel)) + 10;
+    if (panel == 3) width = std::max(TfrmMain::ProcessCountPanelWidth, width);
+    status.SetPanelWidth(panel, width);
 }
 
 void TCMain::ItemsMenuClick() {
@@ -263,9 +276,13 @@ void TCMain::TimerTick() {
     // Measuring takes a device context; the same text keeps its width.
     if (memory != status.PanelText(2)) {
         status.SetPanelText(2, memory);
-        status.SetPanelWidth(2, status.TextWidth(memory) + 10);
+        FitPanel(2);
     }
-    status.SetPanelText(3, "Process count: " + std::to_string(MainForm->lsvProcesses.RowCount()));
+    std::string count = "Process count: " + std::to_string(MainForm->lsvProcesses.RowCount());
+    if (count != status.PanelText(3)) {
+        status.SetPanelText(3, count);
+        FitPanel(3);
+    }
     status.SetPanelText(4, "Uptime: " + UptimeText());
     if (--Countdown < 1) {
         Countdown = 600;

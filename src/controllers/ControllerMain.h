@@ -40,6 +40,7 @@ public:
     TfrmMain& Form() { return *MainForm; }
 
 private:
+    void FitPanel(int panel);
     void SessionCommand(const char* question, bool logoff, bool reboot, bool shutdown);
     void AttachRefreshHandlers();
     void DetachRefreshHandlers();

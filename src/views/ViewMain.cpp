@@ -65,7 +65,7 @@ TfrmMain::TfrmMain()
     lsvModules.AddColumn({"Version", 80, 0, 300, false});
     lsvModules.SetSmallImages(ModulleIconList);
 
-    stbStatus.SetPanelWidth(3, 100);
+    stbStatus.SetPanelWidth(3, ProcessCountPanelWidth);
 
     SetMainMenu(mmMain);
     AddPopupMenu(popProcess);

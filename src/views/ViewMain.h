@@ -41,6 +41,9 @@ public:
 
     void mniAboutClick();
 
+    // The designed width of the status bar's process count.
+    static constexpr int ProcessCountPanelWidth = 100;
+
     // Height of the module list; the splitter changes it.
     int ModulesHeight() const { return modulesHeight_; }
     void SetModulesHeight(int height);
