@@ -6,6 +6,7 @@
 #include "framework/KmxNetwork.h"
 #include "framework/KmxPathShortening.h"
 #include "sysinfo/JclAppInst.h"
+#include "widgets/Application.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Utf16.h"
 
@@ -38,6 +39,14 @@ std::string ReasonText(const std::string& systemText) {
     return text;
 }
 
+// The row of a process, looked for where it was last seen first.
+int RowOfProcess(const widgets::ListView& list, const std::string& pidText, int seenAt) {
+    if (list.SubItem(seenAt, kPidSubItem) == pidText) return seenAt;
+    for (int row = 0; row < list.RowCount(); ++row)
+        if (list.SubItem(row, kPidSubItem) == pidText) return row;
+    return -1;
+}
+
 }  // namespace
 
 TCMain::TCMain() {
@@ -52,6 +61,10 @@ TCMain::TCMain() {
     for (widgets::MenuItem* item : form.mniItem) item->OnClick = [this](widgets::MenuItem& i) { ItemClick(i); };
     form.lsvProcesses.OnClick = [this] { ShowModules(); };
     form.OnDpiChanged = [this] { DpiChanged(); };
+    // The session's end is this program's exit: the system ends the process
+    // as soon as the window has heard of it.
+    form.OnEndSession = [this] { StoreSettings(); };
+    widgets::Application::Instance().OnHoldEnded = [this] { HoldEnded(); };
     form.lsvProcesses.OnDblClick = [this] { SwitchToProcess(); };
     // Typed letters find a row by its Process (or Module) text or its file
     // name: processes without a version resource have an empty Process text.
@@ -90,15 +103,22 @@ TCMain::TCMain() {
 }
 
 TCMain::~TCMain() {
-    // The window outlives the controller: its lists must not call back.
+    // The window outlives the controller: it must not call back.
     MainForm->lsvProcesses.SetFittedColumn(kPathColumn, nullptr);
     MainForm->lsvModules.SetFittedColumn(kPathColumn, nullptr);
+    MainForm->OnEndSession = nullptr;
+    MainForm->OnDpiChanged = nullptr;
+    widgets::Application::Instance().OnHoldEnded = nullptr;
+    StoreSettings();
+    Timer.reset();
+}
+
+void TCMain::CollectSettings() {
     TCRegistry& settings = Settings();
     for (int i = 0; i < kProcessColumns; ++i) {
         int width = MainForm->lsvProcesses.ColumnWidth(i);
         if (width != 0) settings.Items[i].Width = width;
     }
-    Timer.reset();
 }
 
 void TCMain::ListResize() { Countdown = 1; }
@@ -285,9 +305,21 @@ void TCMain::TimerTick() {
     }
     status.SetPanelText(4, "Uptime: " + UptimeText());
     if (--Countdown < 1) {
+        // Not under an open menu or question: the rows would move under the
+        // command a person chose there. It runs once the last one closes.
+        if (widgets::Application::Instance().Holding()) {
+            Countdown = 0;
+            return;
+        }
         Countdown = 600;
         RefreshList();
     }
+}
+
+// A timer message comes only when no other waits, so the command chosen in
+// the menu that closed runs first.
+void TCMain::HoldEnded() {
+    if (Countdown < 1) Timer->SetInterval(1);
 }
 
 void TCMain::MenuClick(widgets::MenuItem& sender) {
@@ -357,7 +389,7 @@ void TCMain::ShutdownProcess() {
             widgets::UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(processId)));
             terminated = process && TerminateProcess(process.get(), 0);
         }
-        if (terminated) list.DeleteRow(row);
+        if (terminated) list.DeleteRow(RowOfProcess(list, ProcessIdText(static_cast<DWORD>(processId)), row));
         else MessageDlg(cannot, DialogKind::Information, DialogButtons::OK);
     } catch (...) {
         MessageDlg(cannot, DialogKind::Information, DialogButtons::OK);

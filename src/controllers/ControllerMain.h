@@ -36,8 +36,13 @@ public:
     void ListResize();
     void ApplyColumnLayout();
     void DpiChanged();
+    void HoldEnded();
 
     TfrmMain& Form() { return *MainForm; }
+
+protected:
+    // The column widths as the list shows them go into the store.
+    void CollectSettings() override;
 
 private:
     void FitPanel(int panel);

@@ -8,7 +8,13 @@ const char kItems[] = "Items";
 
 TCRegistry::TCRegistry() { Load(); }
 
-TCRegistry::~TCRegistry() { Save(); }
+TCRegistry::~TCRegistry() { Store(); }
+
+void TCRegistry::Store() {
+    if (stored_) return;
+    stored_ = true;
+    Save();
+}
 
 void TCRegistry::Load() {
     for (int n = 0; n < ItemCount; ++n) {

@@ -19,8 +19,11 @@ public:
 
     // Opens the application key and loads Items.
     TCRegistry();
-    // Writes all fourteen "Items" values, even when unchanged.
+    // Writes all fourteen "Items" values, even when unchanged (when Store
+    // has not written them).
     ~TCRegistry() override;
+    // Writes them now, once: later calls and the destruction write nothing.
+    void Store();
 
     // The column layout reads and changes these in memory while the program runs.
     TItemSetting Items[ItemCount] = {{true, 0},  {true, 0},  {true, 0}, {true, 0},
@@ -29,4 +32,7 @@ public:
 protected:
     void Load() override;
     void Save() override;
+
+private:
+    bool stored_ = false;
 };

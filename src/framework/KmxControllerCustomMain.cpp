@@ -11,11 +11,19 @@ TCCustomMain::TCCustomMain() {
 
 TCCustomMain::~TCCustomMain() {
     try {
-        Settings().WriteFormPlacement(MainForm->Handle(), MainForm->Name());
+        StoreSettings();
     } catch (const std::exception& error) {
         widgets::Application::Instance().ShowException(error);
     }
     settings_.reset();
+}
+
+void TCCustomMain::StoreSettings() {
+    if (stored_) return;
+    stored_ = true;
+    CollectSettings();
+    Settings().WriteFormPlacement(MainForm->Handle(), MainForm->Name());
+    Settings().Store();
 }
 
 TCRegistry& TCCustomMain::Settings() {

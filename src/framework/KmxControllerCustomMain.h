@@ -18,10 +18,19 @@ public:
     // The store, created on the first request.
     TCRegistry& Settings();
 
+    // What the program keeps for its next start, written once: what the
+    // controller puts into the store (CollectSettings), the window's
+    // placement, then the store's values. At exit, and when the session
+    // ends with the program open (the system ends the process then).
+    void StoreSettings();
+
 protected:
+    virtual void CollectSettings() {}
+
     // Owned by the application, which destroys it at the very end.
     TfrmMain* MainForm;
 
 private:
     std::unique_ptr<TCRegistry> settings_;
+    bool stored_ = false;
 };

@@ -257,6 +257,7 @@ void ShowAbout(int firstYear, bool hideDonation) {
     bool reactivateMain = false;
     {
         MainWindowDisabled disabled(mainWindow);
+        widgets::HeldWhileOpen held;
         const std::string versionFile = Hooks().versionFile.empty() ? ExecutablePath() : Hooks().versionFile;
         TJclFileVersionInfo versionInfo(versionFile);
         TfrmAbout about;

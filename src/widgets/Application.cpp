@@ -48,6 +48,13 @@ void Application::Dispatch(MSG& message) {
     DispatchMessageW(&message);
 }
 
+void Application::BeginHold() { ++holds_; }
+
+void Application::EndHold() {
+    if (holds_ == 0 || --holds_ > 0) return;
+    if (OnHoldEnded) OnHoldEnded();
+}
+
 void Application::ShowException(const std::exception& error) {
     MessageDlg(error.what(), DialogKind::Error, DialogButtons::OK);
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,14 @@ public:
     // Handles the messages waiting in the queue, then returns.
     void ProcessMessages();
 
+    // A menu or a modal box of the program is open from Begin to End (pairs
+    // nest): what would change the windows under it waits (Holding) and
+    // runs when OnHoldEnded says the last one has closed.
+    void BeginHold();
+    void EndHold();
+    bool Holding() const { return holds_ > 0; }
+    std::function<void()> OnHoldEnded;
+
     // The general error reporting: shows the message and lets the program
     // go on. Called by the window procedures for errors no handler caught.
     void ShowException(const std::exception& error);
@@ -50,10 +59,20 @@ private:
     void Dispatch(MSG& message);
 
     std::string title_;
+    int holds_ = 0;
     std::unique_ptr<Form> mainForm_;
     // The thread that creates the application is the window thread; the
     // shell's icon calls need it in a single-threaded COM apartment.
     bool comInitialized_ = false;
+};
+
+// Holds for the life of a scope.
+class HeldWhileOpen {
+public:
+    HeldWhileOpen() { Application::Instance().BeginHold(); }
+    ~HeldWhileOpen() { Application::Instance().EndHold(); }
+    HeldWhileOpen(const HeldWhileOpen&) = delete;
+    HeldWhileOpen& operator=(const HeldWhileOpen&) = delete;
 };
 
 }  // namespace widgets

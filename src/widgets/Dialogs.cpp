@@ -17,6 +17,8 @@ DialogHook& Hook() {
 void SetDialogHook(DialogHook hook) { Hook() = std::move(hook); }
 
 DialogResult MessageDlg(const std::string& text, DialogKind kind, DialogButtons buttons) {
+    // The program's windows stay as they were while a question is open.
+    HeldWhileOpen held;
     if (Hook()) return Hook()(text, kind, buttons);
 
     UINT style = MB_TASKMODAL;

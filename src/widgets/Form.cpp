@@ -205,6 +205,16 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             Realign();
             if (OnResize) OnResize();
             return 0;
+        // The menu bar's and the popup menus' own loops.
+        case WM_ENTERMENULOOP:
+            Application::Instance().BeginHold();
+            break;
+        case WM_EXITMENULOOP:
+            Application::Instance().EndHold();
+            break;
+        case WM_ENDSESSION:
+            if (wParam && OnEndSession) OnEndSession();
+            return 0;
         case WM_DPICHANGED:
             ChangeDpi(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;

@@ -63,6 +63,9 @@ public:
     // it and its controls are laid out again at the new DPI, with new fonts,
     // and what it shows in pixels of the old (icons) is the owner's to renew.
     std::function<void()> OnDpiChanged;
+    // The session ends (not when an end is cancelled): the system ends the
+    // process as soon as this returns, with no close on the way.
+    std::function<void()> OnEndSession;
     // Return false to refuse the close; the window then stays.
     std::function<bool()> OnCloseQuery;
     std::function<void()> OnActivate;

@@ -11,6 +11,7 @@ void ProgramWindowTest::SetUp() {
     widgets::Application::Instance().SetTitle(title_);
     widgets::SetDialogHook([this](const std::string& text, DialogKind kind, DialogButtons buttons) {
         dialogs.push_back({text, kind, buttons});
+        if (whileDialogOpen) whileDialogOpen();
         return Answer(dialogs.back());
     });
 }

@@ -60,6 +60,8 @@ protected:
     std::unique_ptr<TCMain> controller;
     std::vector<Dialog> dialogs;
     DialogResult answer = DialogResult::OK;
+    // Runs while a dialog is open, before it is answered.
+    std::function<void()> whileDialogOpen;
 
 private:
     const std::string title_;

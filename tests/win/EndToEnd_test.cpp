@@ -6,6 +6,7 @@
 #include "widgets/Utf16.h"
 
 #include <gtest/gtest.h>
+#include <commctrl.h>
 
 #include <set>
 #include <vector>
@@ -191,5 +192,35 @@ TEST(EndToEnd, GreekPathsAndTextsReadTheSameUnderACodePageThatIsNotUtf8) {
         PostMessageA(window, WM_CLOSE, 0, 0);
         ASSERT_EQ(app.WaitExit(15000), 0u);
     }
+    RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
+}
+
+// The session ends with the program open, as the system ends it: what a
+// close stores is stored, as the window and its columns were; an end that
+// is cancelled stores nothing and the program runs on.
+TEST(EndToEnd, TheEndOfTheSessionStoresWhatACloseStores) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
+    ChildProcess app(OvrelleExe());
+    HWND window = WaitForWindow(app.Id(), "Ovrelle");
+    ASSERT_NE(window, nullptr);
+    SetWindowPos(window, nullptr, 40, 50, 720, 480, SWP_NOZORDER);
+    HWND processes = GetDlgItem(window, kProcessListId);
+    SendMessageW(processes, LVM_SETCOLUMNWIDTH, 2, MAKELPARAM(180, 0));
+
+    ASSERT_TRUE(SendMessageW(window, WM_QUERYENDSESSION, 0, 0));
+    SendMessageW(window, WM_ENDSESSION, FALSE, 0);
+    EXPECT_EQ(StoredText("Forms", "frmMainWidth"), "<missing>");
+    EXPECT_TRUE(app.Running());
+
+    ChildProcess endOfSession("C:\\windows\\system32\\wineboot.exe", "--end-session");
+    EXPECT_EQ(endOfSession.WaitExit(30000), 0u);
+    EXPECT_NE(app.WaitExit(15000), static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_EQ(StoredText("Forms", "frmMainLeft"), "40");
+    EXPECT_EQ(StoredText("Forms", "frmMainTop"), "50");
+    EXPECT_EQ(StoredText("Forms", "frmMainWidth"), "720");
+    EXPECT_EQ(StoredText("Forms", "frmMainHeight"), "480");
+    EXPECT_EQ(StoredText("Items", "2width"), "180");
+    EXPECT_EQ(StoredText("Items", "1width"), "235");
+    EXPECT_EQ(StoredText("Items", "5visible"), "0");
     RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
 }

@@ -525,12 +525,38 @@ TEST_F(MainWindow, MenuCommandsKeysAndDoubleClicksEndOrSwitchToTheFocusedRowsPro
     const std::string count = "Process count: " + std::to_string(rows - 1);
     EXPECT_TRUE(PumpUntil([&] { return StatusText(Status(), 3) == count; }, 5000)) << StatusText(Status(), 3);
 
+    // A refresh that falls due while the warning is open waits for it: the
+    // process named ends, and only its row goes, although a process listed
+    // before it ended meanwhile; the refresh comes right after.
+    auto before = StartOwnChild();
+    auto named = StartOwnChild();
+    Refresh();
+    const int namedRow = RowOf(named->Id());
+    ASSERT_GT(namedRow, RowOf(before->Id()));
+    std::vector<std::string> expected;
+    for (int r = 0; r < RowCount(list); ++r)
+        if (r != namedRow) expected.push_back(CellText(list, r, kPidColumn));
+    const DWORD beforeId = before->Id();
+    whileDialogOpen = [&] {
+        before.reset();
+        controller->Countdown = 1;
+        Pump(2500);
+    };
+    ClickRow(list, namedRow);
+    Choose({"Shut&down process"});
+    whileDialogOpen = nullptr;
+    EXPECT_EQ(named->WaitExit(5000), 0u);
+    std::vector<std::string> shown;
+    for (int r = 0; r < RowCount(list); ++r) shown.push_back(CellText(list, r, kPidColumn));
+    EXPECT_EQ(shown, expected);
+    EXPECT_TRUE(PumpUntil([&] { return RowOf(beforeId) == -1; }, 3000)) << "the held refresh did not come";
+
     // A process that refuses to be ended is answered as one that has gone.
     const PopulatedWorld::Process limited = PopulatedWorld::Current()->RunningFrom("\\ContosoSync.exe")[0];
     ClickRow(list, RowOf(limited.id));
     Choose({"Shut&down process"});
-    ASSERT_EQ(dialogs.size(), 4u);
-    EXPECT_EQ(dialogs[3].text, "Can not terminate ContosoSync.exe.");
+    ASSERT_EQ(dialogs.size(), 5u);
+    EXPECT_EQ(dialogs[4].text, "Can not terminate ContosoSync.exe.");
     EXPECT_EQ(WaitForSingleObject(limited.handle, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_GE(RowOf(limited.id), 0);
 
@@ -548,7 +574,7 @@ TEST_F(MainWindow, MenuCommandsKeysAndDoubleClicksEndOrSwitchToTheFocusedRowsPro
     expectRestored("by a double click");
     Choose({"&Switch to process"});
     EXPECT_TRUE(PumpUntil([&] { return !IsIconic(window); }, 5000)) << "by the menu";
-    EXPECT_EQ(dialogs.size(), 4u);
+    EXPECT_EQ(dialogs.size(), 5u);
 }
 
 TEST_F(MainWindow, CtrlCCopiesTheShownColumnsOfTheSelectedRowWithItsWholePath) {
