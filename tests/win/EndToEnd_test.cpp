@@ -1,6 +1,6 @@
 // The program as a user starts it: its window, its lists, a clean exit, its
-// size and columns kept for the next start, its rights, and its texts under
-// a code page that is not UTF-8.
+// size and columns kept for the next start (also when the session ends with
+// it open), its rights, and its texts under a code page that is not UTF-8.
 #include "support/TestSupport.h"
 #include "sysinfo/JclSysInfo.h"
 #include "widgets/Utf16.h"
@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <set>
+#include <tuple>
 #include <vector>
 
 using namespace testing_support;
@@ -66,22 +67,20 @@ std::string StoredText(const char* section, const char* name) {
 // Whether the process's token has the privilege enabled.
 bool PrivilegeEnabled(HANDLE process, const wchar_t* name) {
     HANDLE token = nullptr;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return false;
-    DWORD size = 0;
-    GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
     LUID wanted{};
+    BYTE buffer[4096];
+    DWORD size = 0;
     bool enabled = false;
-    if (size && GetTokenInformation(token, TokenPrivileges, buffer.data(), size, &size) &&
-        LookupPrivilegeValueW(nullptr, name, &wanted)) {
-        const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+    if (OpenProcessToken(process, TOKEN_QUERY, &token) && LookupPrivilegeValueW(nullptr, name, &wanted) &&
+        GetTokenInformation(token, TokenPrivileges, buffer, sizeof buffer, &size)) {
+        const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer);
         for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
             const LUID_AND_ATTRIBUTES& p = privileges->Privileges[i];
             if (p.Luid.LowPart == wanted.LowPart && p.Luid.HighPart == wanted.HighPart)
                 enabled = (p.Attributes & SE_PRIVILEGE_ENABLED) != 0;
         }
     }
-    CloseHandle(token);
+    if (token) CloseHandle(token);
     return enabled;
 }
 
@@ -119,7 +118,7 @@ void CopyWithoutUtf8CodePage(const std::string& copy) {
 
 }  // namespace
 
-TEST(EndToEnd, ShowsEveryProcessAndRemembersItsSizeAndColumnsAcrossRestarts) {
+TEST(EndToEnd, ShowsEveryProcessAndRemembersItsSizeAndColumnsAcrossRestartsAndTheEndOfTheSession) {
     RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
     {
         ChildProcess app(OvrelleExe());
@@ -139,6 +138,8 @@ TEST(EndToEnd, ShowsEveryProcessAndRemembersItsSizeAndColumnsAcrossRestarts) {
     EXPECT_EQ(StoredText("Items", "1width"), "235");
     EXPECT_EQ(StoredText("Items", "5visible"), "0");
 
+    // Again, and the session ends with it open, as the system ends it: what
+    // a close stores is stored; an end that is cancelled stores nothing.
     {
         ChildProcess app(OvrelleExe());
         HWND window = WaitForWindow(app.Id(), "Ovrelle");
@@ -147,9 +148,21 @@ TEST(EndToEnd, ShowsEveryProcessAndRemembersItsSizeAndColumnsAcrossRestarts) {
         GetWindowRect(window, &r);
         EXPECT_EQ(r.right - r.left, 700);
         EXPECT_EQ(r.bottom - r.top, 450);
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        ASSERT_EQ(app.WaitExit(15000), 0u);
+        SetWindowPos(window, nullptr, 40, 50, 720, 480, SWP_NOZORDER);
+        SendMessageW(GetDlgItem(window, kProcessListId), LVM_SETCOLUMNWIDTH, 2, MAKELPARAM(180, 0));
+        ASSERT_TRUE(SendMessageW(window, WM_QUERYENDSESSION, 0, 0));
+        SendMessageW(window, WM_ENDSESSION, FALSE, 0);
+        EXPECT_EQ(StoredText("Forms", "frmMainWidth"), "700");
+        EXPECT_TRUE(app.Running());
+        ChildProcess endOfSession("C:\\windows\\system32\\wineboot.exe", "--end-session");
+        EXPECT_EQ(endOfSession.WaitExit(30000), 0u);
+        EXPECT_NE(app.WaitExit(15000), static_cast<DWORD>(STILL_ACTIVE));
     }
+    for (const auto& [section, name, value] : {std::tuple<const char*, const char*, const char*>{"Forms", "frmMainLeft", "40"},
+                                              {"Forms", "frmMainTop", "50"}, {"Forms", "frmMainWidth", "720"},
+                                              {"Forms", "frmMainHeight", "480"}, {"Items", "2width", "180"},
+                                              {"Items", "1width", "235"}, {"Items", "5visible", "0"}})
+        EXPECT_EQ(StoredText(section, name), value) << name;
     RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
 }
 
@@ -195,32 +208,3 @@ TEST(EndToEnd, GreekPathsAndTextsReadTheSameUnderACodePageThatIsNotUtf8) {
     RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
 }
 
-// The session ends with the program open, as the system ends it: what a
-// close stores is stored, as the window and its columns were; an end that
-// is cancelled stores nothing and the program runs on.
-TEST(EndToEnd, TheEndOfTheSessionStoresWhatACloseStores) {
-    RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
-    ChildProcess app(OvrelleExe());
-    HWND window = WaitForWindow(app.Id(), "Ovrelle");
-    ASSERT_NE(window, nullptr);
-    SetWindowPos(window, nullptr, 40, 50, 720, 480, SWP_NOZORDER);
-    HWND processes = GetDlgItem(window, kProcessListId);
-    SendMessageW(processes, LVM_SETCOLUMNWIDTH, 2, MAKELPARAM(180, 0));
-
-    ASSERT_TRUE(SendMessageW(window, WM_QUERYENDSESSION, 0, 0));
-    SendMessageW(window, WM_ENDSESSION, FALSE, 0);
-    EXPECT_EQ(StoredText("Forms", "frmMainWidth"), "<missing>");
-    EXPECT_TRUE(app.Running());
-
-    ChildProcess endOfSession("C:\\windows\\system32\\wineboot.exe", "--end-session");
-    EXPECT_EQ(endOfSession.WaitExit(30000), 0u);
-    EXPECT_NE(app.WaitExit(15000), static_cast<DWORD>(STILL_ACTIVE));
-    EXPECT_EQ(StoredText("Forms", "frmMainLeft"), "40");
-    EXPECT_EQ(StoredText("Forms", "frmMainTop"), "50");
-    EXPECT_EQ(StoredText("Forms", "frmMainWidth"), "720");
-    EXPECT_EQ(StoredText("Forms", "frmMainHeight"), "480");
-    EXPECT_EQ(StoredText("Items", "2width"), "180");
-    EXPECT_EQ(StoredText("Items", "1width"), "235");
-    EXPECT_EQ(StoredText("Items", "5visible"), "0");
-    RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
-}
