@@ -32,7 +32,6 @@ public:
     int SharedImage(const std::string& key, HICON icon);
     // Images of another size: the list starts empty again.
     void SetIconSize(int size);
-    int IconSize() const { return size_; }
     int Count() const;
     // Images added in all image lists and not yet gone with them, for leak checks.
     static long LiveImages();
