@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 #include <psapi.h>
 #include <sddl.h>
 #include <tlhelp32.h>
@@ -215,6 +216,25 @@ inline int LimitedProcessListFloor() {
         CloseHandle(process);
     });
     return count;
+}
+
+// The floor of what a list row needs of a file it has not seen: its version
+// resource read (GetFileVersionInfoSizeW and GetFileVersionInfoW), its icon
+// extracted at the large icon size (PrivateExtractIconsW) and added to an
+// image list of the small size (ImageList_AddIcon). The icon is kept for
+// the caller to destroy: the program keeps each file's icon too. False when
+// the file has no version resource or no icon.
+inline bool FileFloor(const std::wstring& path, HIMAGELIST images, std::vector<HICON>& icons) {
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+    std::vector<BYTE> resource(size);
+    bool version = size > 0 && GetFileVersionInfoW(path.c_str(), handle, size, resource.data());
+    HICON icon = nullptr;
+    UINT found = PrivateExtractIconsW(path.c_str(), 0, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                      &icon, nullptr, 1, LR_DEFAULTCOLOR);
+    if (found == 0xFFFFFFFF || found == 0 || !icon) return false;
+    icons.push_back(icon);
+    return version && ImageList_AddIcon(images, icon) >= 0;
 }
 
 // The floor of a module list: the process opened, its modules enumerated
