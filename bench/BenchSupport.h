@@ -78,10 +78,14 @@ public:
         if (accessList && !ConvertStringSecurityDescriptorToSecurityDescriptorW(accessList, SDDL_REVISION_1,
                                                                                &security.lpSecurityDescriptor, nullptr))
             return;
-        if (CreateProcessA(exe.c_str(), commandLine.data(), accessList ? &security : nullptr, nullptr, FALSE, 0,
-                           nullptr, nullptr, &startup, &info_) &&
-            waitIdle)
-            WaitIdle();
+        // A loaded machine now and then refuses a start for a moment.
+        bool started = false;
+        for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+            started = CreateProcessA(exe.c_str(), commandLine.data(), accessList ? &security : nullptr, nullptr,
+                                     FALSE, 0, nullptr, nullptr, &startup, &info_) != FALSE;
+            if (!started) Sleep(200);
+        }
+        if (started && waitIdle) WaitIdle();
         LocalFree(security.lpSecurityDescriptor);
     }
     void WaitIdle() const {

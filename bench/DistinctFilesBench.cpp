@@ -4,13 +4,14 @@
 // the cold start beside 150 processes of one of those executables, whose
 // icon and version are read once, plus for each of the other 149 files one
 // version read, one icon extraction and one image added to an image list
-// (bench::FileFloor). The file information cache lives as long as the
-// program, so each cold start runs in a process of its own: this program
-// started again with --measure. The two cold starts alternate (distinct,
-// same, same, distinct, ...), so each goes first as often and the processes
-// are started again only when the kind changes. Output lines: name value
-// unit; medians of the runs, the least of them, and the median of each
-// run's ratio to the floor measured beside it (_paired).
+// (bench::FileFloor), read right after the start beside distinct files (and,
+// to compare, after the other start too). The file information cache lives
+// as long as the program, so each cold start runs in a process of its own:
+// this program started again with --measure. The two cold starts alternate
+// (distinct, same, same, distinct, ...), so each goes first as often and the
+// processes are started again only when the kind changes. Output lines:
+// name value unit; medians of the runs, the least of them, and the median
+// of each run's ratio to the floor measured beside it (_paired).
 // Usage: DistinctFilesBench [runs] [files]
 //        DistinctFilesBench --measure distinct|same [files]  (one cold start)
 #include "bench/BenchSupport.h"
@@ -69,7 +70,7 @@ bool MakeCopies(int files) {
 }
 
 // ------------------------------------------------------------ measured part
-int Measure(bool distinct, int files) {
+int Measure(const char* kind, int files) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     widgets::Application& application = widgets::Application::Instance();
@@ -87,25 +88,25 @@ int Measure(bool distinct, int files) {
         std::printf("rows %d count\n", rows);
         std::printf("ledger_rows %d count\n", ledgerRows);
         std::printf("images %d count\n", form.ProcessIconList.Count());
+        // The floor's part, the files of every copy but the first, read
+        // in both kinds of start: right after the start beside distinct
+        // files it shares that moment's load.
+        HIMAGELIST images = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                             ILC_COLOR32 | ILC_MASK, 16, 16);
+        std::vector<std::wstring> paths;
+        for (int i = 1; i < files; ++i) paths.push_back(Wide(FilePath(i)));
+        std::vector<HICON> icons;
+        int read = 0;
+        double part = TimeMilliseconds([&] {
+            for (const std::wstring& path : paths) read += bench::FileFloor(path, images, icons) ? 1 : 0;
+        });
+        for (HICON icon : icons) DestroyIcon(icon);
+        ImageList_Destroy(images);
+        std::printf("file_part %.3f ms\n", part);
+        std::printf("file_part_files %d count\n", read);
         result = 0;
-        if (!distinct) {
-            // The files the list beside one executable did not read.
-            HIMAGELIST images = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                                 ILC_COLOR32 | ILC_MASK, 16, 16);
-            std::vector<std::wstring> paths;
-            for (int i = 1; i < files; ++i) paths.push_back(Wide(FilePath(i)));
-            std::vector<HICON> icons;
-            int read = 0;
-            double part = TimeMilliseconds([&] {
-                for (const std::wstring& path : paths) read += bench::FileFloor(path, images, icons) ? 1 : 0;
-            });
-            for (HICON icon : icons) DestroyIcon(icon);
-            ImageList_Destroy(images);
-            std::printf("file_part %.3f ms\n", part);
-            std::printf("file_part_files %d count\n", read);
-        }
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "DistinctFilesBench --measure: %s\n", error.what());
+        std::fprintf(stderr, "DistinctFilesBench --measure %s: %s\n", kind, error.what());
     }
     application.DestroyMainForm();
     RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
@@ -202,7 +203,7 @@ private:
 int Parent(int runs, int files) {
     if (!MakeCopies(files)) throw std::runtime_error("cannot copy LedgerChild into bench-files");
     ProcessSet processes;
-    std::vector<double> distinct, same, part, floor;
+    std::vector<double> distinct, same, part, partBesideOne, floor;
     Figures lastDistinct, lastSame;
     int sound = 0;
     for (int run = 0; run < runs; ++run) {
@@ -214,18 +215,21 @@ int Parent(int runs, int files) {
             // processes were just started or the last measured one just ended.
             Sleep(2000);
             Figures figures = RunMeasure(isDistinct ? "distinct" : "same", files);
+            sound += figures["ledger_rows"] >= files && figures["file_part_files"] == files - 1 ? 0 : 1;
             if (isDistinct) {
                 distinct.push_back(figures["cold"]);
+                part.push_back(figures["file_part"]);
                 lastDistinct = figures;
-                sound += figures["ledger_rows"] >= files && figures["images"] >= files ? 0 : 1;
+                sound += figures["images"] >= files ? 0 : 1;
             } else {
                 same.push_back(figures["cold"]);
-                part.push_back(figures["file_part"]);
-                floor.push_back(figures["cold"] + figures["file_part"]);
+                partBesideOne.push_back(figures["file_part"]);
                 lastSame = figures;
-                sound += figures["ledger_rows"] >= files && figures["file_part_files"] == files - 1 ? 0 : 1;
             }
         }
+        // The load of a shared machine changes within seconds: the floor's
+        // part is the one read right after the start it is compared with.
+        floor.push_back(same.back() + part.back());
     }
     const int others = std::max(1, files - 1);
     std::printf("files %d count\n", files);
@@ -245,6 +249,9 @@ int Parent(int runs, int files) {
     std::printf("file_part %.2f ms\n", Median(part));
     std::printf("file_part_min %.2f ms\n", Min(part));
     std::printf("file_part_per_file %.3f ms\n", Median(part) / others);
+    // The same part read beside one executable, by files the process had
+    // not read before: as long when no cache of the system helps the other.
+    std::printf("file_part_beside_one %.2f ms\n", Median(partBesideOne));
     std::printf("floor %.2f ms\n", Median(floor));
     std::printf("floor_min %.2f ms\n", Min(floor));
     std::printf("distinct_to_floor %.3f ratio\n", Median(distinct) / std::max(0.01, Median(floor)));
@@ -259,7 +266,7 @@ int Parent(int runs, int files) {
 int main(int argc, char** argv) {
     if (argc > 2 && std::strcmp(argv[1], "--measure") == 0) {
         int files = argc > 3 ? std::atoi(argv[3]) : 150;
-        return Measure(std::strcmp(argv[2], "distinct") == 0, std::max(1, files));
+        return Measure(argv[2], std::max(1, files));
     }
     int runs = argc > 1 ? std::atoi(argv[1]) : 5;
     if (runs < 1) runs = 1;
