@@ -5,7 +5,9 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 #include <psapi.h>
+#include <sddl.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -60,16 +62,34 @@ inline std::string ChildPath(const char* name = "WindowChild") {
 }
 
 // A process started by a benchmark, by default a windowless child that waits
-// until it is ended; it ends with the object.
+// until it is ended; it ends with the object. An access list (SDDL) makes
+// the process grant other programs only what the list says, as services and
+// other users' programs do; the handle kept here has every right anyway.
+// Started without waiting, it is waited for by WaitIdle, so that many
+// starts overlap.
 class Child {
 public:
-    explicit Child(const std::string& exe, const std::string& arguments = "--none") {
+    explicit Child(const std::string& exe, const std::string& arguments = "--none",
+                   const wchar_t* accessList = nullptr, bool waitIdle = true) {
         std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
-        if (CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                           &startup, &info_))
-            WaitForInputIdle(info_.hProcess, 20000);
+        SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
+        if (accessList && !ConvertStringSecurityDescriptorToSecurityDescriptorW(accessList, SDDL_REVISION_1,
+                                                                               &security.lpSecurityDescriptor, nullptr))
+            return;
+        // A loaded machine now and then refuses a start for a moment.
+        bool started = false;
+        for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+            started = CreateProcessA(exe.c_str(), commandLine.data(), accessList ? &security : nullptr, nullptr,
+                                     FALSE, 0, nullptr, nullptr, &startup, &info_) != FALSE;
+            if (!started) Sleep(200);
+        }
+        if (started && waitIdle) WaitIdle();
+        LocalFree(security.lpSecurityDescriptor);
+    }
+    void WaitIdle() const {
+        if (info_.hProcess) WaitForInputIdle(info_.hProcess, 20000);
     }
     ~Child() { End(); }
     Child(const Child&) = delete;
@@ -161,7 +181,9 @@ inline double WorkingSetMb(HANDLE process) {
 }
 
 // The floor of a process list: one snapshot walk, and each process opened
-// and its executable path read. Returns the number of processes.
+// (0x410) and its executable path read (GetModuleFileNameExA), as a reader
+// without the limited query does. A process that refuses the open costs
+// only the refused call. Returns the number of processes.
 inline int ProcessListFloor() {
     int count = 0;
     WalkSnapshot(TH32CS_SNAPPROCESS, 0, Process32First, Process32Next, [&](const PROCESSENTRY32& record) {
@@ -173,6 +195,50 @@ inline int ProcessListFloor() {
         CloseHandle(process);
     });
     return count;
+}
+
+// What a process grants everyone when it grants only the least query
+// rights: PROCESS_QUERY_LIMITED_INFORMATION and SYNCHRONIZE.
+inline const wchar_t* LimitedAccessList() { return L"D:(A;;0x101000;;;WD)"; }
+
+// Makes a child end with this program, also when it is stopped or crashes
+// (the test children watch the process it names).
+inline std::string ParentArgument() { return " --parent " + std::to_string(GetCurrentProcessId()); }
+
+// The floor of a process list where the system has the limited query: one
+// snapshot walk, and each process opened with the least query rights and
+// its path read (QueryFullProcessImageNameW). Returns the number of processes.
+inline int LimitedProcessListFloor() {
+    int count = 0;
+    WalkSnapshot(TH32CS_SNAPPROCESS, 0, Process32First, Process32Next, [&](const PROCESSENTRY32& record) {
+        ++count;
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, record.th32ProcessID);
+        if (!process) return;
+        wchar_t path[MAX_PATH + 1] = {};
+        DWORD size = MAX_PATH + 1;
+        QueryFullProcessImageNameW(process, 0, path, &size);
+        CloseHandle(process);
+    });
+    return count;
+}
+
+// The floor of what a list row needs of a file it has not seen: its version
+// resource read (GetFileVersionInfoSizeW and GetFileVersionInfoW), its icon
+// extracted at the large icon size (PrivateExtractIconsW) and added to an
+// image list of the small size (ImageList_AddIcon). The icon is kept for
+// the caller to destroy: the program keeps each file's icon too. False when
+// the file has no version resource or no icon.
+inline bool FileFloor(const std::wstring& path, HIMAGELIST images, std::vector<HICON>& icons) {
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+    std::vector<BYTE> resource(size);
+    bool version = size > 0 && GetFileVersionInfoW(path.c_str(), handle, size, resource.data());
+    HICON icon = nullptr;
+    UINT found = PrivateExtractIconsW(path.c_str(), 0, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                      &icon, nullptr, 1, LR_DEFAULTCOLOR);
+    if (found == 0xFFFFFFFF || found == 0 || !icon) return false;
+    icons.push_back(icon);
+    return version && ImageList_AddIcon(images, icon) >= 0;
 }
 
 // The floor of a module list: the process opened, its modules enumerated
