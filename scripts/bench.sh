@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # bench.sh NAME [ARGS...]: builds the benchmark NAME (RefreshBench,
-# ScalingBench, LimitedRefreshBench, DistinctFilesBench, ModuleBench, IdleBench,
-# SoakBench, FileVersionBench) and runs
-# it under Wine in the tests' prefix, on a display of its own when there is
-# none. It prints the benchmark's "name value unit" lines.
+# ScalingBench, LimitedRefreshBench, DistinctFilesBench, ModuleBench,
+# IdleBench, SoakBench, FileVersionBench) and runs it under Wine in the
+# tests' prefix, on a display of its own when there is none. It
+# prints the benchmark's "name value unit" lines.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/scripts/env.sh"
