@@ -42,7 +42,14 @@ fi
 xdotool mousemove $at click 1
 "$top/scripts/wine-run.sh" "$helper" modules >/dev/null
 sleep "${OVRELLE_SHOT_DELAY:-1}"  # the icons and the status bar paint
+# The screen is larger than the window (room for it at 200 %): only the
+# window's rectangle is kept.
 import -window root "$top/build/screenshot.png"
+window=$(xdotool search --onlyvisible --name '^Ovrelle$' | head -1)
+if geometry=$(xdotool getwindowgeometry --shell "$window" 2>/dev/null); then
+  eval "$geometry"
+  convert "$top/build/screenshot.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$top/build/screenshot.png"
+fi
 echo "screenshot: build/screenshot.png"
 # Alt+F4 closes the window as a user would, so the settings are written.
 xdotool key alt+F4 2>/dev/null || true
