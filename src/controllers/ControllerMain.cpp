@@ -6,6 +6,7 @@
 #include "framework/KmxNetwork.h"
 #include "framework/KmxPathShortening.h"
 #include "sysinfo/JclAppInst.h"
+#include "sysinfo/JclFileUtils.h"
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Utf16.h"
@@ -25,11 +26,6 @@ namespace {
 const int kProcessColumns = 7;
 const int kPathColumn = 4;
 const int kPidSubItem = 5;
-
-std::string FileNamePart(const std::string& path) {
-    size_t cut = path.find_last_of("\\:");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
 
 // The system's words for why a list could not be read, without the line
 // break they end with.
@@ -109,7 +105,7 @@ TCMain::~TCMain() {
     MainForm->OnEndSession = nullptr;
     MainForm->OnDpiChanged = nullptr;
     widgets::Application::Instance().OnHoldEnded = nullptr;
-    StoreSettings();
+    StoreSettingsAtExit();
     Timer.reset();
 }
 
@@ -309,6 +305,8 @@ void TCMain::TimerTick() {
         // command a person chose there. It runs once the last one closes.
         if (widgets::Application::Instance().Holding()) {
             Countdown = 0;
+            // A hold that began before the quick tick of the last one's end.
+            if (Timer->Interval() != 1000) Timer->SetInterval(1000);
             return;
         }
         Countdown = 600;
@@ -380,10 +378,9 @@ void TCMain::ShutdownProcess() {
         // process that still runs the row's file.
         std::string rowPath = list.RowData(row);
         std::string runningPath = ProcessImageName(static_cast<DWORD>(processId), true);
-        bool rowHasDirectory = rowPath.find_first_of("\\:") != std::string::npos;
-        bool sameProcess = runningPath.empty() || rowPath.empty() ||
-                           widgets::SameTextIgnoringCase(rowHasDirectory ? runningPath : FileNamePart(runningPath),
-                                                         rowPath);
+        std::string runningName = HasDirectoryPart(rowPath) ? runningPath : FileNamePart(runningPath);
+        bool sameProcess =
+            runningPath.empty() || rowPath.empty() || widgets::SameTextIgnoringCase(runningName, rowPath);
         bool terminated = false;
         if (sameProcess) {
             widgets::UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(processId)));

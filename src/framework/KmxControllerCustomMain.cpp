@@ -10,12 +10,17 @@ TCCustomMain::TCCustomMain() {
 }
 
 TCCustomMain::~TCCustomMain() {
+    StoreSettingsAtExit();
+    settings_.reset();
+}
+
+void TCCustomMain::StoreSettingsAtExit() noexcept {
     try {
         StoreSettings();
     } catch (const std::exception& error) {
         widgets::Application::Instance().ShowException(error);
+    } catch (...) {
     }
-    settings_.reset();
 }
 
 void TCCustomMain::StoreSettings() {

@@ -25,6 +25,8 @@ public:
     void StoreSettings();
 
 protected:
+    // The same from a destructor: an error is shown, not thrown.
+    void StoreSettingsAtExit() noexcept;
     virtual void CollectSettings() {}
 
     // Owned by the application, which destroys it at the very end.

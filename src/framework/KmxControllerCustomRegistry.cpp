@@ -116,16 +116,14 @@ void TCCustomRegistry::ReadFormPlacement(HWND form, const std::string& formName)
     if (!IsWindow(form) || !GetWindowRect(form, &bounds)) return;
     std::int32_t top = ReadInteger(kForms, formName + "Top", bounds.top);
     std::int32_t left = ReadInteger(kForms, formName + "Left", bounds.left);
-    std::int32_t width = bounds.right - bounds.left;
-    std::int32_t height = bounds.bottom - bounds.top;
-    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
-    if (IsSizeable(form)) {
-        width = ReadInteger(kForms, formName + "Width", width);
-        height = ReadInteger(kForms, formName + "Height", height);
-    } else {
-        flags |= SWP_NOSIZE;
-    }
-    SetWindowPos(form, nullptr, left, top, width, height, flags);
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    // Moved first: on a monitor of another scale the window takes that
+    // scale, and then the size stored in that monitor's pixels.
+    SetWindowPos(form, nullptr, left, top, 0, 0, flags | SWP_NOSIZE);
+    if (!IsSizeable(form) || !GetWindowRect(form, &bounds)) return;
+    std::int32_t width = ReadInteger(kForms, formName + "Width", bounds.right - bounds.left);
+    std::int32_t height = ReadInteger(kForms, formName + "Height", bounds.bottom - bounds.top);
+    SetWindowPos(form, nullptr, 0, 0, width, height, flags | SWP_NOMOVE);
 }
 
 void TCCustomRegistry::WriteFormPlacement(HWND form, const std::string& formName) {

@@ -32,11 +32,6 @@ std::string ExtensionImageKey(const std::string& extension) {
     return key;
 }
 
-// A name without a folder (a process the system names but does not locate)
-// is no file to read: the readers would search the system's path for it and
-// find another file of that name.
-bool HasDirectoryPart(const std::string& fileName) { return fileName.find_first_of("\\:") != std::string::npos; }
-
 widgets::UniqueIcon IconOfItem(const std::string& fileName, bool iconByExtension) {
     if (!HasDirectoryPart(fileName)) return widgets::UniqueIcon();
     return iconByExtension ? IconOfExtension(ExtractFileExt(fileName)) : IconOfFile(fileName);

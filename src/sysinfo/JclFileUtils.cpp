@@ -70,7 +70,12 @@ VS_FIXEDFILEINFO TJclFileVersionInfo::FixedInfo() const {
     return info;
 }
 
-bool HasVersionResource(const std::string& fileName) { return !VersionResourceOf(fileName).empty(); }
+std::string FileNamePart(const std::string& path) {
+    size_t cut = path.find_last_of("\\:");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool HasDirectoryPart(const std::string& name) { return name.find_first_of("\\:") != std::string::npos; }
 
 std::vector<std::uint8_t> VersionResourceOf(const std::string& fileName) {
     std::vector<std::uint8_t> rawData;

@@ -36,9 +36,13 @@ public:
     VS_FIXEDFILEINFO FixedInfo() const;
 };
 
-// Whether the file has a version resource that can be read; lets callers
-// avoid the error of construction.
-bool HasVersionResource(const std::string& fileName);
-// The file's version resource as HasVersionResource reads it, for a reader
-// that takes it as it is; empty when there is none or it cannot be read.
+// The file's version resource, read once for the check and the reader:
+// empty when there is none or it cannot be read.
 std::vector<std::uint8_t> VersionResourceOf(const std::string& fileName);
+
+// The file name of a path: what follows its last "\\" or ":".
+std::string FileNamePart(const std::string& path);
+// Whether a name has a folder or drive: a name without one (a process the
+// system names but does not locate) is no file to read, for the readers
+// would search the system's path for it and find another file of that name.
+bool HasDirectoryPart(const std::string& name);

@@ -1,6 +1,7 @@
 #include "sysinfo/JclSysInfo.h"
 
 #include "res/Resources.h"
+#include "sysinfo/JclFileUtils.h"
 #include "widgets/Handle.h"
 #include "widgets/Utf16.h"
 
@@ -57,11 +58,6 @@ const std::string& SystemIdleProcessName() {
 const std::string& SystemProcessName() {
     static const std::string name = LoadText(IDS_SYSTEM_PROCESS, "System Process");
     return name;
-}
-
-std::string FileNamePart(const std::string& path) {
-    size_t cut = path.find_last_of("\\:");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
 // A path read by a call that cuts what does not fit its buffer: the buffer
@@ -400,8 +396,6 @@ bool ModulesBySnapshot(TStringList& list, DWORD processId, bool handlesOnly) {
                         reinterpret_cast<std::uintptr_t>(record.hModule)});
     });
 }
-
-bool HasDirectoryPart(const std::string& text) { return text.find_first_of("\\:") != std::string::npos; }
 
 }  // namespace
 

@@ -185,8 +185,9 @@ void ListView::DrawEmptyText(HDC dc) const {
     GetClientRect(Handle(), &area);
     RECT header{};
     if (header_ && IsWindowVisible(header_) && GetWindowRect(header_, &header)) area.top += header.bottom - header.top;
-    InflateRect(&area, -TextPixels("  "), 0);
-    area.top += TextPixels("  ");
+    int margin = TextPixels("  ");
+    InflateRect(&area, -margin, 0);
+    area.top += margin;
     HGDIOBJ old = SelectObject(dc, Font() ? Font() : GetStockObject(DEFAULT_GUI_FONT));
     SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
     SetBkMode(dc, TRANSPARENT);
@@ -365,11 +366,16 @@ void ListView::FitAutoColumnBesideScrollBar() {
     SetColumnPixels(autoIndex, room < 0 ? 0 : room);
 }
 
+// The columns before the size: the self-fitting one is fitted beside the
+// others' new widths once, not scaled after its fit.
 void ListView::DpiChanged(int oldDpi, int newDpi) {
-    Window::DpiChanged(oldDpi, newDpi);
+    const int autoIndex = AutoColumn();
     for (int i = 0; i < ColumnCount(); ++i)
-        SendMessageW(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i),
-                     MAKELPARAM(MulDiv(ColumnPixels(i), newDpi, oldDpi), 0));
+        if (i != autoIndex)
+            SendMessageW(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i),
+                         MAKELPARAM(MulDiv(ColumnPixels(i), newDpi, oldDpi), 0));
+    Window::DpiChanged(oldDpi, newDpi);
+    FitAutoColumn();
     // Its rows' images are gone with the old list: the owner fills them again.
     if (images_) SetSmallImages(*images_);
     tip_.reset();
@@ -499,12 +505,7 @@ bool ListView::OnNotify(NMHDR* header, LRESULT& result) {
             LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(header)->item;
             if (item.iItem < 0 || item.iItem >= RowCount()) return true;
             if (item.mask & LVIF_IMAGE) item.iImage = item.iSubItem == 0 ? ImageIndex(item.iItem) : -1;
-            if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
-                std::wstring text = Utf16(CellText(item.iItem, item.iSubItem));
-                size_t length = std::min(text.size(), static_cast<size_t>(item.cchTextMax) - 1);
-                text.copy(item.pszText, length);
-                item.pszText[length] = 0;
-            }
+            if (item.mask & LVIF_TEXT) Utf16Into(CellText(item.iItem, item.iSubItem), item.pszText, item.cchTextMax);
             return true;
         }
         case NM_CLICK:
@@ -561,13 +562,24 @@ LRESULT ListView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return result;
         }
         case WM_PAINT: {
-            LRESULT result = DefaultHandling(message, wParam, lParam);
+            // Drawn only where the control painted over it: twice over
+            // itself, a smoothed text darkens.
+            HRGN painted = nullptr;
             if (rows_.empty() && !emptyText_.empty()) {
-                HDC dc = GetDC(Handle());
-                if (dc) {
+                painted = CreateRectRgn(0, 0, 0, 0);
+                if (painted && GetUpdateRgn(Handle(), painted, FALSE) == ERROR) {
+                    DeleteObject(painted);
+                    painted = nullptr;
+                }
+            }
+            LRESULT result = DefaultHandling(message, wParam, lParam);
+            if (painted) {
+                if (HDC dc = GetDC(Handle())) {
+                    SelectClipRgn(dc, painted);
                     DrawEmptyText(dc);
                     ReleaseDC(Handle(), dc);
                 }
+                DeleteObject(painted);
             }
             return result;
         }

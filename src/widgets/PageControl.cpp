@@ -37,8 +37,16 @@ bool PageControl::OnNotify(NMHDR* header, LRESULT& result) {
 
 LRESULT PageControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = DefaultHandling(message, wParam, lParam);
-    if (message == WM_SIZE) ShowActiveSheet();
+    if (message == WM_SIZE && !scaling_) ShowActiveSheet();
     return result;
+}
+
+// Its sheets are scaled after it, as every child is: placed now, they would
+// be scaled twice.
+void PageControl::DpiChanged(int oldDpi, int newDpi) {
+    scaling_ = true;
+    Window::DpiChanged(oldDpi, newDpi);
+    scaling_ = false;
 }
 
 void PageControl::AddSheet(TabSheet* sheet, const std::string& caption) {

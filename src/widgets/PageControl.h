@@ -23,6 +23,7 @@ public:
     RECT DisplayRect() const;
 
     bool OnNotify(NMHDR* header, LRESULT& result) override;
+    void DpiChanged(int oldDpi, int newDpi) override;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -34,6 +35,7 @@ private:
     void ShowActiveSheet();
 
     std::vector<TabSheet*> sheets_;
+    bool scaling_ = false;
 };
 
 // Declare sheets after their page control: they go first.

@@ -13,6 +13,19 @@ std::wstring Utf16(const std::string& text) {
     return wide;
 }
 
+void Utf16Into(const std::string& text, wchar_t* buffer, int capacity) {
+    if (!buffer || capacity <= 0) return;
+    int length = text.empty() ? 0
+                              : MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), buffer,
+                                                    capacity - 1);
+    if (length <= 0 && !text.empty()) {
+        // Longer than the buffer: converted whole, then cut.
+        std::wstring wide = Utf16(text);
+        length = static_cast<int>(wide.copy(buffer, static_cast<std::size_t>(capacity - 1)));
+    }
+    buffer[length] = 0;
+}
+
 std::string Utf8(const wchar_t* text, std::size_t length) {
     if (!text || length == 0) return {};
     int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);

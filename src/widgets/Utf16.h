@@ -12,6 +12,8 @@ namespace widgets {
 
 // Invalid UTF-8 becomes U+FFFD, as the system converts it.
 std::wstring Utf16(const std::string& text);
+// Into a buffer of the system, NUL-terminated, cut to what it holds.
+void Utf16Into(const std::string& text, wchar_t* buffer, int capacity);
 // Unpaired surrogates become U+FFFD.
 std::string Utf8(const wchar_t* text, std::size_t length);
 std::string Utf8(const std::wstring& text);

@@ -130,11 +130,11 @@ TEST(FileVersionConformance, MatchesTheSystemOnEverySystemFile) {
     EXPECT_GT(withStrings, 100);
 }
 
-TEST(HasVersionResource, TellsFilesWithAResourceFromOthers) {
-    EXPECT_TRUE(HasVersionResource(SystemDir + "kernel32.dll"));
-    EXPECT_FALSE(HasVersionResource(OwnExe()));
-    EXPECT_FALSE(HasVersionResource(SystemDir + "no-such-file.dll"));
-    EXPECT_FALSE(HasVersionResource(""));
+TEST(VersionResourceOf, TellsFilesWithAResourceFromOthers) {
+    EXPECT_FALSE(VersionResourceOf(SystemDir + "kernel32.dll").empty());
+    EXPECT_TRUE(VersionResourceOf(OwnExe()).empty());
+    EXPECT_TRUE(VersionResourceOf(SystemDir + "no-such-file.dll").empty());
+    EXPECT_TRUE(VersionResourceOf("").empty());
 }
 
 TEST(TJclFileVersionInfo, FilesWithoutAResourceRaiseTheVersionError) {

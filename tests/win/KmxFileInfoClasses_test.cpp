@@ -169,7 +169,7 @@ TEST(TFileInfoItem, StringsAreTheTrimmedVersionValuesAndNoneForAMalformedResourc
 
     // A table key of "0X" and six digits is one digit short once the X goes.
     path = ProgramWithVersion("malformed.exe", PatchedKernel32Resource({{u"040904", u"0X0904"}}));
-    ASSERT_TRUE(HasVersionResource(path));
+    ASSERT_FALSE(VersionResourceOf(path).empty());
     EXPECT_THROW(TJclFileVersionInfo{path}, EJclFileVersionInfoError);
     std::size_t countBefore = FileInfoCache().Count();
     TFileInfoItem& malformed = LookupFileInfo(path, "0042", false);
