@@ -1,5 +1,10 @@
 # Sourced by the run and test commands: a display for Wine when there is none.
 # ovrelle_display starts Xvfb on a free display and exports DISPLAY.
+
+# Wine 10's wineserver aborts when TMPDIR names a folder other than /tmp.
+if [ -n "${TMPDIR:-}" ] && [ "$TMPDIR" != /tmp ]; then
+  unset TMPDIR
+fi
 ovrelle_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     echo "display: $DISPLAY (already running)"

@@ -26,18 +26,54 @@ quietly() {
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+# Known to apt on this release (Debian 12 and 13 name some packages apart).
+known_pkg() { [ -n "$(apt-cache show --no-all-versions "$1" 2>/dev/null | head -n 1)" ]; }
+
+# The runtime of clang's sanitizers and fuzzer, for the clang that is (or
+# will be) installed: libclang-rt-dev on Debian 13, libclang-rt-14-dev on 12.
+clang_runtime() {
+  local major
+  major=$(clang -dumpversion 2>/dev/null | cut -d. -f1)
+  [ -n "$major" ] || major=$(apt-cache depends clang 2>/dev/null | sed -n 's/.*Depends: clang-\([0-9]\+\)$/\1/p' | head -n 1)
+  for p in libclang-rt-dev ${major:+libclang-rt-$major-dev}; do
+    known_pkg "$p" && { echo "$p"; return; }
+  done
+  echo libclang-rt-dev  # apt then says it has no such package
+}
+# Found by what it installs, whichever package brought it.
+have_clang_runtime() {
+  local dir
+  dir=$(clang -print-runtime-dir 2>/dev/null) || return 1
+  # clang 14 names the library by architecture, later ones by folder.
+  compgen -G "$dir/libclang_rt.fuzzer*.a" >/dev/null
+}
+
+wanted=(cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686-posix wine xvfb xauth imagemagick
+        googletest clang xdotool x11-utils dpkg-dev)
 need=()
-for p in cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686-posix wine64 wine xvfb xauth imagemagick \
-         googletest clang libclang-rt-14-dev xdotool x11-utils dpkg-dev; do
+for p in "${wanted[@]}"; do
   have_pkg "$p" || need+=("$p")
 done
+# Debian 12 keeps the 64-bit loader apart; Debian 13's wine has it.
+have_pkg wine64 || [ -x /usr/lib/wine/wine64 ] || need+=(wine64)
+have_clang_runtime || need+=(clang-runtime)
 
 did=0
 if [ ${#need[@]} -gt 0 ]; then
-  say "installing ${need[*]} (apt-get; a few minutes on a fresh machine)"
   export DEBIAN_FRONTEND=noninteractive
+  say "reading the package lists (apt-get update)"
   quietly as_root apt-get update
-  quietly as_root apt-get install -y --no-install-recommends "${need[@]}"
+  # Names the release does not know are chosen anew or left out.
+  install=()
+  for p in "${need[@]}"; do
+    case "$p" in
+      clang-runtime) p=$(clang_runtime) ;;
+      wine64) known_pkg wine64 || p= ;;
+    esac
+    [ -n "$p" ] && install+=("$p")
+  done
+  say "installing ${install[*]} (apt-get; a few minutes on a fresh machine)"
+  quietly as_root apt-get install -y --no-install-recommends "${install[@]}"
   did=1
 fi
 
@@ -57,8 +93,9 @@ if [ ! -f "$prefix/lib/libjpeg.a" ]; then
   fi
   work="$top/third_party/src"
   rm -rf "$work" && mkdir -p "$work"
-  say "downloading Debian's source package of libjpeg-turbo"
-  (cd "$work" && quietly apt-get source --download-only libjpeg-turbo)
+  # Only the upstream tarball, the one file the build uses.
+  say "downloading the source tarball of Debian's libjpeg-turbo"
+  (cd "$work" && quietly apt-get source --download-only --tar-only libjpeg-turbo)
   tarball=$(ls "$work"/libjpeg-turbo_*.orig.tar.* | head -n 1)
   mkdir -p "$work/src" && tar -xf "$tarball" -C "$work/src" --strip-components=1
   say "building libjpeg for MinGW into third_party/prefix"

@@ -1,6 +1,7 @@
 #include "framework/KmxFileInfoClasses.h"
 
 #include "sysinfo/JclFileUtils.h"
+#include "widgets/SystemLibrary.h"
 #include "widgets/Utf16.h"
 
 #include <shellapi.h>
@@ -111,9 +112,11 @@ widgets::UniqueIcon IconOfExtension(const std::string& extension) {
 }
 
 HICON ShellFileIcon(const std::string& name, bool small) {
+    static widgets::SystemFunction<decltype(SHGetFileInfoW)> getFileInfo(widgets::Shell32Library(), "SHGetFileInfoW");
+    if (!getFileInfo) return nullptr;
     SHFILEINFOW info{};
     UINT flags = SHGFI_ICON | SHGFI_USEFILEATTRIBUTES | (small ? SHGFI_SMALLICON : 0);
     std::wstring wide = widgets::Utf16(name);
-    if (!SHGetFileInfoW(wide.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags)) return nullptr;
+    if (!getFileInfo.Get()(wide.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags)) return nullptr;
     return info.hIcon;
 }

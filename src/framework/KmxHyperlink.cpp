@@ -2,6 +2,7 @@
 
 #include "widgets/Application.h"
 #include "widgets/PageControl.h"
+#include "widgets/SystemLibrary.h"
 #include "widgets/Utf16.h"
 
 #include <shellapi.h>
@@ -34,7 +35,9 @@ void ShellOpen(const std::string& target) {
         Hook()(owner, target);
         return;
     }
-    ShellExecuteW(owner, L"open", widgets::Utf16(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    // A shell that cannot be loaded opens nothing, as a target it cannot open.
+    static widgets::SystemFunction<decltype(ShellExecuteW)> execute(widgets::Shell32Library(), "ShellExecuteW");
+    if (execute) execute.Get()(owner, L"open", widgets::Utf16(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 TLabelToLinkEventHandlers& LinkHandlers() {

@@ -3,6 +3,7 @@
 #include "framework/KmxSessionFlags.h"
 #include "sysinfo/JclSysInfo.h"
 #include "widgets/Handle.h"
+#include "widgets/SystemLibrary.h"
 #include "widgets/Utf16.h"
 
 namespace {
@@ -78,10 +79,8 @@ void MinimizeAllWindows(HWND start) {
 
 std::string UptimeText() {
     // The 32-bit count wraps after 49.7 days; the 64-bit one came with NT 6.
-    using TGetTickCount64 = ULONGLONG(WINAPI*)();
-    static const TGetTickCount64 tickCount64 = reinterpret_cast<TGetTickCount64>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTickCount64")));
-    return UptimeText(tickCount64 ? static_cast<std::uint64_t>(tickCount64()) : GetTickCount());
+    static widgets::SystemFunction<ULONGLONG WINAPI()> tickCount64(widgets::Kernel32Library(), "GetTickCount64");
+    return UptimeText(tickCount64 ? static_cast<std::uint64_t>(tickCount64.Get()()) : GetTickCount());
 }
 
 std::string LastErrorText() {

@@ -3,6 +3,7 @@
 #include "res/Resources.h"
 #include "sysinfo/JclFileUtils.h"
 #include "widgets/Handle.h"
+#include "widgets/SystemLibrary.h"
 #include "widgets/Utf16.h"
 
 #include <algorithm>
@@ -582,10 +583,8 @@ bool IsMainApplicationWindow(HWND window) {
 }
 
 TDwmGetWindowAttribute& DwmGetWindowAttributeEntry() {
-    static TDwmGetWindowAttribute entry = [] {
-        HMODULE dwm = LoadLibraryW(L"dwmapi.dll");
-        return dwm ? Resolve<TDwmGetWindowAttribute>(dwm, "DwmGetWindowAttribute") : nullptr;
-    }();
+    static TDwmGetWindowAttribute entry =
+        reinterpret_cast<TDwmGetWindowAttribute>(widgets::DwmapiLibrary().Find("DwmGetWindowAttribute"));
     return entry;
 }
 

@@ -1,6 +1,7 @@
 #include "widgets/Form.h"
 
 #include "widgets/Application.h"
+#include "widgets/SystemLibrary.h"
 #include "widgets/Utf16.h"
 
 namespace widgets {
@@ -8,10 +9,8 @@ namespace widgets {
 namespace {
 // The frame around a client area at a DPI (Windows 10 on), or at the system's.
 void AdjustForDpi(RECT& r, DWORD style, bool menu, DWORD exStyle, int dpi) {
-    using TAdjust = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    static const TAdjust adjust = reinterpret_cast<TAdjust>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
-    if (!adjust || !adjust(&r, style, menu, exStyle, static_cast<UINT>(dpi))) AdjustWindowRectEx(&r, style, menu, exStyle);
+    static SystemFunction<BOOL WINAPI(LPRECT, DWORD, BOOL, DWORD, UINT)> adjust(User32Library(), "AdjustWindowRectExForDpi");
+    if (!adjust || !adjust.Get()(&r, style, menu, exStyle, static_cast<UINT>(dpi))) AdjustWindowRectEx(&r, style, menu, exStyle);
 }
 struct DpiChange {
     HFONT oldFont, newFont;

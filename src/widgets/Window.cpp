@@ -1,6 +1,7 @@
 #include "widgets/Window.h"
 
 #include "widgets/Application.h"
+#include "widgets/SystemLibrary.h"
 #include "widgets/Utf16.h"
 
 #include <exception>
@@ -11,10 +12,6 @@ namespace widgets {
 namespace {
 const wchar_t kWrapperProperty[] = L"Ovrelle.Window";
 
-template <typename T>
-T User32Entry(const char* name) {
-    return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
-}
 
 int SystemDpi() {
     static const int dpi = [] {
@@ -35,16 +32,14 @@ int InitialDpi(HWND parent) {
 
 // Both came with Windows 10 (1607); before, every window has the system's DPI.
 int WindowDpi(HWND window) {
-    using TGetDpiForWindow = UINT(WINAPI*)(HWND);
-    static const TGetDpiForWindow getDpiForWindow = User32Entry<TGetDpiForWindow>("GetDpiForWindow");
-    UINT dpi = getDpiForWindow && window ? getDpiForWindow(window) : 0;
+    static SystemFunction<UINT WINAPI(HWND)> getDpiForWindow(User32Library(), "GetDpiForWindow");
+    UINT dpi = window && getDpiForWindow ? getDpiForWindow.Get()(window) : 0;
     return dpi ? static_cast<int>(dpi) : SystemDpi();
 }
 
 int SystemMetricForDpi(int index, int dpi) {
-    using TGetSystemMetricsForDpi = int(WINAPI*)(int, UINT);
-    static const TGetSystemMetricsForDpi forDpi = User32Entry<TGetSystemMetricsForDpi>("GetSystemMetricsForDpi");
-    if (forDpi) return forDpi(index, static_cast<UINT>(dpi));
+    static SystemFunction<int WINAPI(int, UINT)> forDpi(User32Library(), "GetSystemMetricsForDpi");
+    if (forDpi) return forDpi.Get()(index, static_cast<UINT>(dpi));
     return MulDiv(GetSystemMetrics(index), dpi, SystemDpi());
 }
 

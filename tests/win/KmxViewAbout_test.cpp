@@ -131,7 +131,7 @@ protected:
 }  // namespace
 
 TEST_F(About, ShowsTheProgramsVersionAndLinksAndEndsWithOk) {
-    Run([this](TfrmAbout& about) {
+    Run([](TfrmAbout& about) {
         EXPECT_EQ(about.ProductName.Text(), "Ovrelle");
         EXPECT_EQ(about.ProductName.FontHeight(), -24);  // 18 pt: at most 10 characters
         EXPECT_EQ(about.Version.Text(), "Version " + std::to_string(OVRELLE_VERSION_MAJOR) + "." +

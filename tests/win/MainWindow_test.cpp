@@ -610,7 +610,7 @@ TEST_F(MainWindow, CtrlCCopiesTheShownColumnsOfTheSelectedRowWithItsWholePath) {
                   std::string::npos)
             << text;
     }
-    const PopulatedWorld::Process& longest = PopulatedWorld::Current()->RunningFrom("\\Very Long Path Viewer.exe")[0];
+    const PopulatedWorld::Process longest = PopulatedWorld::Current()->RunningFrom("\\Very Long Path Viewer.exe")[0];
     EXPECT_GT(longest.path.size(), 300u);
     ClickRow(Processes(), RowOf(preview.id));
 
