@@ -5,6 +5,9 @@
 
 #include <objbase.h>
 
+#include <chrono>
+#include <cstddef>
+
 namespace widgets {
 
 Application& Application::Instance() {
@@ -27,7 +30,11 @@ void Application::DestroyMainForm() { mainForm_.reset(); }
 
 void Application::Run() {
     MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) Dispatch(message);
+    for (;;) {
+        while (HasIdleWork() && !PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) DoIdleWork();
+        if (GetMessageW(&message, nullptr, 0, 0) <= 0) return;
+        Dispatch(message);
+    }
 }
 
 void Application::ProcessMessages() {
@@ -40,6 +47,51 @@ void Application::ProcessMessages() {
         }
         Dispatch(message);
     }
+    if (HasIdleWork()) DoIdleWork();
+}
+
+void Application::AddIdleWork(const void* owner, std::function<bool()> step) {
+    for (IdleWork& work : idleWork_) {
+        if (work.owner != owner) continue;
+        work.step = std::move(step);
+        return;
+    }
+    idleWork_.push_back({owner, std::move(step)});
+}
+
+void Application::RemoveIdleWork(const void* owner) {
+    for (size_t i = 0; i < idleWork_.size(); ++i) {
+        if (idleWork_[i].owner != owner) continue;
+        idleWork_.erase(idleWork_.begin() + static_cast<std::ptrdiff_t>(i));
+        if (nextIdleWork_ > i) --nextIdleWork_;
+        return;
+    }
+}
+
+// A round is short enough that a key or click waits unnoticed; input that
+// comes during it ends it after the step under way.
+bool Application::DoIdleWork() {
+    const auto start = std::chrono::steady_clock::now();
+    const auto round = std::chrono::milliseconds(8);
+    while (!idleWork_.empty()) {
+        if (nextIdleWork_ >= idleWork_.size()) nextIdleWork_ = 0;
+        // The step may add or remove work: it runs from a copy.
+        const void* owner = idleWork_[nextIdleWork_].owner;
+        std::function<bool()> step = idleWork_[nextIdleWork_].step;
+        // A work that fails ends, so that its error is shown once.
+        bool more = false;
+        try {
+            more = step();
+        } catch (const std::exception& error) {
+            ShowException(error);
+        } catch (...) {
+            ShowUnknownException();
+        }
+        if (!more) RemoveIdleWork(owner);
+        else ++nextIdleWork_;
+        if (std::chrono::steady_clock::now() - start >= round || HIWORD(GetQueueStatus(QS_ALLINPUT)) != 0) break;
+    }
+    return HasIdleWork();
 }
 
 void Application::Dispatch(MSG& message) {

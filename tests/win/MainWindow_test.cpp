@@ -8,9 +8,11 @@
 #include "support/ProgramWindow.h"
 #include "support/TestSupport.h"
 #include "support/World.h"
+#include "sysinfo/JclSysInfo.h"
 #include "widgets/Utf16.h"
 
 #include <gtest/gtest.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <array>
@@ -748,14 +750,16 @@ TEST_F(MainWindow, DISABLED_HoldsThePopulatedWindowForAScreenshot) {
 TEST_F(MainWindow, RowsOfOneIconShareOneImageAndRefreshesAddNone) {
     Start();
     HIMAGELIST processImages = SmallImages(Processes()), moduleImages = SmallImages(Modules());
-    // Every image shown is one distinct icon: as many images as the rows show.
+    // Every image shown is one distinct icon: as many images as the rows show
+    // (counted once every row has been read, and so its icon added).
     auto distinctImages = [](HWND list) {
         std::set<int> images;
         for (int row = 0; row < RowCount(list); ++row)
             if (ImageOfRow(list, row) >= 0) images.insert(ImageOfRow(list, row));
         return images;
     };
-    EXPECT_EQ(static_cast<int>(distinctImages(Processes()).size()), ImageList_GetImageCount(processImages));
+    const int shownImages = static_cast<int>(distinctImages(Processes()).size());
+    EXPECT_EQ(shownImages, ImageList_GetImageCount(processImages));
 
     // The processes of one file show one image.
     std::vector<PopulatedWorld::Process> browsers = PopulatedWorld::Current()->RunningFrom("\\skylark.exe");
@@ -781,7 +785,8 @@ TEST_F(MainWindow, RowsOfOneIconShareOneImageAndRefreshesAddNone) {
     }
     EXPECT_GT(dllRows, 50);
     EXPECT_GE(dllImage, 0);
-    EXPECT_EQ(static_cast<int>(distinctImages(Modules()).size()), ImageList_GetImageCount(moduleImages));
+    const int shownModuleImages = static_cast<int>(distinctImages(Modules()).size());
+    EXPECT_EQ(shownModuleImages, ImageList_GetImageCount(moduleImages));
 
     // A file first shown as a process keeps its own icon among the modules.
     const int browserRow = RowOf(browsers[1].id);
@@ -801,4 +806,133 @@ TEST_F(MainWindow, RowsOfOneIconShareOneImageAndRefreshesAddNone) {
     EXPECT_EQ(ImageOfRow(Processes(), RowOf(browsers[0].id)), browserImage);
     EXPECT_EQ(distinctImages(Modules()), shownModules);
     EXPECT_EQ(dialogs.size(), 0u);
+}
+
+// ------------------------------------------------ rows read when needed
+
+namespace {
+
+// The system as Windows may show it: a new process under the id of one that
+// has ended (Wine seldom reuses an id), in the table of processes and when
+// opened by that id.
+TImagePathApi realSystem;
+DWORD endedId = 0, successorId = 0;
+HANDLE AsHandle(DWORD id) { return reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(id)); }
+LONG WINAPI TableWithReusedId(ULONG infoClass, PVOID buffer, ULONG size, PULONG needed) {
+    LONG status = realSystem.NtQuerySystemInformation(infoClass, buffer, size, needed);
+    for (auto* at = static_cast<BYTE*>(buffer); status >= 0 && infoClass == 5;) {
+        auto* record = reinterpret_cast<SYSTEM_PROCESS_INFORMATION*>(at);
+        if (record->UniqueProcessId == AsHandle(successorId)) record->UniqueProcessId = AsHandle(endedId);
+        if (record->NextEntryOffset == 0) break;
+        at += record->NextEntryOffset;
+    }
+    return status;
+}
+HANDLE WINAPI OpenReusedId(DWORD access, BOOL inherit, DWORD id) {
+    return realSystem.OpenProcess(access, inherit, id == endedId ? successorId : id);
+}
+
+std::vector<std::string> IdTexts(HWND list) {
+    std::vector<std::string> texts;
+    for (int row = 0; row < RowCount(list); ++row) texts.push_back(CellText(list, row, kPidColumn));
+    return texts;
+}
+
+}  // namespace
+
+TEST_F(MainWindow, AProcessStartedUnderTheIdOfOneThatEndedShowsItsOwnPathAndTexts) {
+    auto ended = std::make_unique<ChildProcess>(ChildExe("LedgerChild"), "--none" + ParentArgument());
+    ended->WaitIdle();
+    Start();
+    endedId = ended->Id();
+    ASSERT_EQ(CellText(Processes(), RowOf(endedId), 1), "Nordlys Ledger");
+    ended.reset();
+    auto successor = StartOwnChild();
+    successorId = successor->Id();
+    realSystem = ImagePathApi();
+    ImagePathApi().NtQuerySystemInformation = TableWithReusedId;
+    ImagePathApi().OpenProcess = OpenReusedId;
+    Refresh();
+    ImagePathApi() = realSystem;
+    const int row = RowOf(endedId);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(CellText(Processes(), row, 1), "WindowChild.exe");
+    EXPECT_EQ(CellText(Processes(), row, 2), "Quillmar Test");
+    EXPECT_TRUE(EndsWith(CellText(Processes(), row, kPathColumn), "\\WindowChild.exe", true));
+    EXPECT_EQ(RowOf(successorId), -1);
+}
+
+// New rows below the first screen are read when first needed: typed
+// letters find one never drawn and Ctrl+C copies it at once; scrolled to,
+// another shows its texts, and its cut path whole in a tip.
+TEST_F(MainWindow, RowsNeverDrawnAreFoundCopiedAndShownWithTheirOwnTexts) {
+    Start();
+    auto found = StartOwnChild();
+    const std::string trayPath = PopulatedWorld::Current()->RunningFrom("\\tray helper.exe")[0].path;
+    ChildProcess tray(trayPath, "--none" + ParentArgument());
+    tray.WaitIdle();
+    Refresh();
+    const widgets::ListView& list = Form().lsvProcesses;
+    auto rowOf = [&list](DWORD id) {
+        for (int row = 0; row < list.RowCount(); ++row)
+            if (list.RowValue(row) == id) return row;
+        return -1;
+    };
+    const int foundRow = rowOf(found->Id()), trayRow = rowOf(tray.Id());
+    ASSERT_GT(std::min(foundRow, trayRow), VisibleRows(Processes()).back());
+    ASSERT_FALSE(list.RowFilled(foundRow) || list.RowFilled(trayRow));
+
+    EmptyTheClipboard();
+    TypeLetters("windowchild");
+    PressChord({VK_CONTROL, 'C'});
+    EXPECT_TRUE(PumpUntil([] { return !ClipboardText().empty(); }, 5000)) << "nothing was copied";
+    EXPECT_EQ(FocusedRow(Processes()), foundRow);
+    const std::string copied = ClipboardText();
+    EXPECT_EQ(copied.rfind("Process\tCompany\tDescription\tPath and filename\r\n"
+                           "WindowChild.exe\tQuillmar Test\tWindow child\t", 0), 0u) << copied;
+    EXPECT_TRUE(EndsWith(copied, "\\WindowChild.exe\r\n", true)) << copied;
+
+    POINT cell = CellMiddle(Processes(), trayRow, kPathColumn);
+    Pump();
+    EXPECT_EQ(CellText(Processes(), trayRow, 1), "tray helper.exe");
+    EXPECT_EQ(CellText(Processes(), trayRow, 2), "Quillmar Test");
+    MovePointer(Processes(), cell);
+    EXPECT_TRUE(PumpUntil([&] { return ShownTip() == trayPath; }, 5000)) << "tip: '" << ShownTip() << "'";
+}
+
+// A new display scale under the terminate question lays out and images the
+// rows the list has; nothing is listed anew while it is open, and the
+// process it named is the one that ends.
+TEST_F(MainWindow, AScaleChangeUnderTheTerminateQuestionKeepsTheRowsAndTheNamedProcessEnds) {
+    auto named = StartOwnChild();
+    Start();
+    const int row = RowOf(named->Id());
+    ASSERT_GE(row, 0);
+    ClickRow(Processes(), row);
+    const std::vector<std::string> before = IdTexts(Processes());
+    const int other = Form().Dpi() == 96 ? 144 : 96;
+    const unsigned long enumerations = ProcessEnumerationCount();
+    std::unique_ptr<ChildProcess> late;
+    std::vector<std::string> during;
+    int iconSize = 0, image = -1;
+    whileDialogOpen = [&] {
+        late = StartOwnChild();
+        RECT suggested{};
+        GetWindowRect(Main(), &suggested);
+        SendMessageW(Main(), WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&suggested));
+        Pump(1500);
+        during = IdTexts(Processes());
+        ImageList_GetIconSize(SmallImages(Processes()), &iconSize, &iconSize);
+        image = ImageOfRow(Processes(), row);
+    };
+    answer = DialogResult::Yes;
+    Choose({"Shut&down process"});
+    whileDialogOpen = nullptr;
+    EXPECT_EQ(during, before);
+    EXPECT_EQ(ProcessEnumerationCount(), enumerations);
+    EXPECT_EQ(iconSize, MulDiv(16, other, 96));
+    EXPECT_GE(image, 0);
+    EXPECT_EQ(named->WaitExit(5000), 0u);
+    EXPECT_EQ(RowCount(Processes()), static_cast<int>(before.size()) - 1);
+    EXPECT_EQ(RowOf(late->Id()), -1);
 }
