@@ -1,18 +1,22 @@
 // Prints the cost of the first click on a process with many modules (the
 // child ManyModules, which loads about 90 system libraries and waits), to
 // the module rows in view drawn with their icons and texts, against its
-// floor: the module enumeration (ListProcessModules) and, for each row in
-// view, one version read, the shell's icon of the file's extension and one
-// image added to an image list. The file information cache lives as long as
-// the program and the shell library is loaded by the first module list, so
-// the click and the floor each run in a process of their own (this program
-// started again with --click or --floor), alternating which goes first.
-// Also, for information: the time until every module row is filled and the
-// longest round of that filling, the click on the same process again (the
-// files read), and the enumeration alone. Every module row is then checked
-// against its file's version texts; the program exits with 1 when one is
-// not its own. Output lines: name value unit; medians, the least of the
-// runs, and the median of each run's ratio to the floor beside it (_paired).
+// floor: the module enumeration (as the floor of the module list has been:
+// the process opened, its modules enumerated once and each module's path
+// read) and, for each row in view, one version read, the shell's icon of the
+// file's extension and one image added to an image list. Beside it, for
+// information, the floor with the program's own enumeration (one
+// enumeration and one module snapshot) in its place. The file information
+// cache lives as long as the program and the shell library is loaded by the
+// first module list, so the click and the floor each run in a process of
+// their own (this program started again with --click or --floor),
+// alternating which goes first. Also, for information: the longest round of
+// the filling of the other rows between messages, the click on the same
+// process again (the files read), and the enumeration alone. Every module
+// row is then checked against its file's version texts; the program exits
+// with 1 when one is not its own. Output lines: name value unit; medians,
+// the least of the runs, and the median of each run's ratio to the floor
+// beside it (_paired).
 // Usage: ModuleBench [runs]
 //        ModuleBench --click ID | --floor ID ROWS  (one measured process)
 #include "bench/BenchSupport.h"
@@ -72,13 +76,15 @@ int Click(DWORD childId) {
     form.lsvProcesses.SelectRow(childRow);
     form.lsvProcesses.FocusRow(childRow);
     HWND modules = form.lsvModules.Handle();
+    double replaced = 0;
     auto click = [&] {
         return TimeMilliseconds([&] {
-            controller->ShowModules();
+            replaced = TimeMilliseconds([&] { controller->ShowModules(); });
             RedrawWindow(modules, nullptr, nullptr, RDW_UPDATENOW);
         });
     };
     double first = click();
+    const double firstReplaced = replaced;
     std::vector<int> inView = bench::RowsInView(form.lsvModules);
     int filledInView = 0;
     for (int row : inView) filledInView += form.lsvModules.RowFilled(row) ? 1 : 0;
@@ -94,6 +100,8 @@ int Click(DWORD childId) {
     double enumeration = TimeMilliseconds([&] { ListProcessModules(listed, childId, false); });
 
     std::printf("click %.3f ms\n", first);
+    // The module list replaced, before its rows in view are drawn.
+    std::printf("click_listed %.3f ms\n", firstReplaced);
     std::printf("rows %d count\n", rows);
     std::printf("rows_in_view %zu count\n", inView.size());
     std::printf("filled_in_view %d count\n", filledInView);
@@ -116,7 +124,8 @@ int Click(DWORD childId) {
 // module list) and added to an image list.
 int Floor(DWORD childId, int rowsInView) {
     TStringList modules;
-    double enumeration = TimeMilliseconds([&] { ListProcessModules(modules, childId, false); });
+    double listing = TimeMilliseconds([&] { ListProcessModules(modules, childId, false); });
+    double enumeration = TimeMilliseconds([&] { bench::ModuleListFloor(childId); });
     HIMAGELIST images = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
                                          ILC_COLOR32 | ILC_MASK, 16, 16);
     int read = 0;
@@ -129,19 +138,24 @@ int Floor(DWORD childId, int rowsInView) {
             DWORD handle = 0;
             DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
             std::vector<BYTE> resource(size);
-            bool version = size > 0 && GetFileVersionInfoW(path.c_str(), 0, size, resource.data());
+            if (size > 0) GetFileVersionInfoW(path.c_str(), 0, size, resource.data());
             std::wstring extension = path.substr(path.find_last_of(L'.'));
             SHFILEINFOW info{};
             getFileInfo(extension.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
                         SHGFI_ICON | SHGFI_USEFILEATTRIBUTES | SHGFI_SMALLICON);
-            if (version && info.hIcon && ImageList_AddIcon(images, info.hIcon) >= 0) ++read;
-            if (info.hIcon) DestroyIcon(info.hIcon);
+            if (info.hIcon) {
+                ImageList_AddIcon(images, info.hIcon);
+                DestroyIcon(info.hIcon);
+            }
+            ++read;
         }
     });
     ImageList_Destroy(images);
     std::printf("floor_enumeration %.3f ms\n", enumeration);
+    std::printf("floor_listing %.3f ms\n", listing);
     std::printf("floor_reads %.3f ms\n", reads);
     std::printf("floor %.3f ms\n", enumeration + reads);
+    std::printf("listing_floor %.3f ms\n", listing + reads);
     std::printf("floor_files %d count\n", read);
     return 0;
 }
@@ -150,7 +164,7 @@ int Parent(int runs) {
     bench::Child child(bench::ChildPath("ManyModules"));
     WaitForSettledModules(child.Id());
     const std::string id = std::to_string(child.Id());
-    std::vector<double> click, floor, again, enumeration, longest;
+    std::vector<double> click, listed, floor, listingFloor, again, enumeration, longest;
     bench::Figures lastClick, lastFloor;
     int unsound = 0;
     for (int run = 0; run < runs; ++run) {
@@ -160,6 +174,7 @@ int Parent(int runs) {
             if (isClick) {
                 lastClick = bench::RunSelf("--click " + id);
                 click.push_back(lastClick["click"]);
+                listed.push_back(lastClick["click_listed"]);
                 again.push_back(lastClick["click_again"]);
                 enumeration.push_back(lastClick["enumeration"]);
                 longest.push_back(lastClick["longest_fill_round"]);
@@ -169,6 +184,7 @@ int Parent(int runs) {
                 const int rows = lastClick.count("rows_in_view") ? static_cast<int>(lastClick["rows_in_view"]) : 8;
                 lastFloor = bench::RunSelf("--floor " + id + " " + std::to_string(rows));
                 floor.push_back(lastFloor["floor"]);
+                listingFloor.push_back(lastFloor["listing_floor"]);
                 unsound += lastFloor["floor_files"] == rows ? 0 : 1;
             }
         }
@@ -186,6 +202,11 @@ int Parent(int runs) {
     std::printf("floor_reads %.2f ms\n", lastFloor["floor_reads"]);
     std::printf("first_click_to_floor %.3f ratio\n", Median(click) / std::max(0.01, Median(floor)));
     std::printf("first_click_to_floor_paired %.3f ratio\n", bench::PairedRatio(click, floor));
+    std::printf("listing_floor %.2f ms\n", Median(listingFloor));
+    std::printf("floor_listing %.2f ms\n", lastFloor["floor_listing"]);
+    std::printf("first_click_to_listing_floor %.3f ratio\n", Median(click) / std::max(0.01, Median(listingFloor)));
+    std::printf("first_click_to_listing_floor_paired %.3f ratio\n", bench::PairedRatio(click, listingFloor));
+    std::printf("click_listed %.2f ms\n", Median(listed));
     std::printf("click_again %.2f ms\n", Median(again));
     std::printf("enumeration %.2f ms\n", Median(enumeration));
     std::printf("longest_fill_round %.2f ms\n", Median(longest));

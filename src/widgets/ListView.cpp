@@ -241,6 +241,13 @@ void ListView::ShowNewRows(std::vector<Row> rows) {
     SendMessageW(Handle(), LVM_SETSELECTIONMARK, 0, -1);
     rows_ = std::move(rows);
     RowsToFill();
+    // A scroll bar that the new rows bring takes its room from the
+    // self-fitting column: fitted before the rows come, that column's width
+    // does not change with many rows in the list (which costs the control
+    // a repaint of them and its scroll bars).
+    if (RowCount() > controlCount_ && !VerticalScrollBarShown() &&
+        RowCount() > SendMessageW(Handle(), LVM_GETCOUNTPERPAGE, 0, 0))
+        FitAutoColumnBesideScrollBar();
     SyncCount();
     // Back to the first row, the horizontal position kept.
     int top = static_cast<int>(SendMessageW(Handle(), LVM_GETTOPINDEX, 0, 0));
