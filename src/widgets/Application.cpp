@@ -95,7 +95,11 @@ bool Application::DoIdleWork() {
 }
 
 void Application::Dispatch(MSG& message) {
-    if (mainForm_ && mainForm_->TranslateShortcut(message)) return;
+    // Only keys make shortcuts; the check asks the system for the active
+    // window, a request to the Wine server, which other messages are spared.
+    const UINT kind = message.message;
+    bool key = kind == WM_KEYDOWN || kind == WM_SYSKEYDOWN || kind == WM_CHAR || kind == WM_SYSCHAR;
+    if (key && mainForm_ && mainForm_->TranslateShortcut(message)) return;
     TranslateMessage(&message);
     DispatchMessageW(&message);
 }
