@@ -103,7 +103,8 @@ int Measure(const char* kind, int files) {
         for (int row = 0; row < form.lsvProcesses.RowCount(); ++row)
             filledAtFirst += form.lsvProcesses.RowFilled(row) ? 1 : 0;
         // The rest between messages.
-        double longestRound = bench::FillEveryRow();
+        std::vector<double> rounds = bench::FillRounds();
+        double longestRound = rounds.empty() ? 0.0 : *std::max_element(rounds.begin(), rounds.end());
         double everyRow = bench::MillisecondsSince(start);
         std::string fault = bench::ListFault(form.lsvProcesses, true);
         int rows = form.lsvProcesses.RowCount(), ledgerRows = 0;
@@ -112,6 +113,9 @@ int Measure(const char* kind, int files) {
         std::printf("cold %.3f ms\n", cold);
         std::printf("every_row_filled %.3f ms\n", everyRow);
         std::printf("longest_fill_round %.3f ms\n", longestRound);
+        std::printf("fill_rounds %zu count\n", rounds.size());
+        std::printf("median_fill_round %.3f ms\n", Median(rounds));
+        std::printf("fill_rounds_over_30_ms %.3f share\n", bench::ShareLongerThan(rounds, 30));
         std::printf("rows %d count\n", rows);
         std::printf("rows_in_view %zu count\n", inView.size());
         std::printf("filled_in_view %d count\n", filledInView);
@@ -234,6 +238,9 @@ int Parent(int runs, int files) {
     std::printf("every_row_filled_distinct %.2f ms\n", Median(everyRow));
     std::printf("longest_fill_round %.2f ms\n", Median(longestRound));
     std::printf("longest_fill_round_max %.2f ms\n", longestRound.empty() ? 0.0 : *std::max_element(longestRound.begin(), longestRound.end()));
+    std::printf("fill_rounds %.0f count\n", lastDistinct["fill_rounds"]);
+    std::printf("median_fill_round %.2f ms\n", lastDistinct["median_fill_round"]);
+    std::printf("fill_rounds_over_30_ms %.3f share\n", lastDistinct["fill_rounds_over_30_ms"]);
     return unsound == 0 ? 0 : 1;
 }
 

@@ -105,11 +105,11 @@ inline std::string ListFault(const widgets::ListView& list, bool processRows) {
 }
 
 // Runs the program's loop until the rows are filled (or the time is up), as
-// Application::Run does between messages; answers the longest round of the
-// filling in milliseconds, which is as long as input can wait for it.
-inline double FillEveryRow(DWORD milliseconds = 60000) {
+// Application::Run does between messages; answers the rounds of the filling
+// in milliseconds, each as long as input could wait for it.
+inline std::vector<double> FillRounds(DWORD milliseconds = 60000) {
     widgets::Application& application = widgets::Application::Instance();
-    double longest = 0;
+    std::vector<double> rounds;
     auto start = std::chrono::steady_clock::now();
     while (application.HasIdleWork() && MillisecondsSince(start) < milliseconds) {
         MSG message;
@@ -117,9 +117,21 @@ inline double FillEveryRow(DWORD milliseconds = 60000) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
-        longest = std::max(longest, TimeMilliseconds([&] { application.DoIdleWork(); }));
+        rounds.push_back(TimeMilliseconds([&] { application.DoIdleWork(); }));
     }
-    return longest;
+    return rounds;
+}
+
+// The longest round of FillRounds.
+inline double FillEveryRow(DWORD milliseconds = 60000) {
+    std::vector<double> rounds = FillRounds(milliseconds);
+    return rounds.empty() ? 0.0 : *std::max_element(rounds.begin(), rounds.end());
+}
+
+// The share of the rounds that took longer than the time.
+inline double ShareLongerThan(const std::vector<double>& rounds, double milliseconds) {
+    if (rounds.empty()) return 0;
+    return double(std::count_if(rounds.begin(), rounds.end(), [&](double r) { return r > milliseconds; })) / rounds.size();
 }
 
 // The rows the list shows now.

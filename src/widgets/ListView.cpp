@@ -210,8 +210,9 @@ void ListView::SetSmallImages(ImageList& images) {
 void ListView::ReplaceRows(int count) { ShowNewRows(std::vector<Row>(static_cast<size_t>(count))); }
 
 void ListView::ReplaceRows(std::vector<RowKey> keys) {
+    const bool sameCount = keys.size() == rows_.size();
+    int firstChanged = RowCount();
     std::vector<Row> rows(keys.size());
-    bool changed = keys.size() != rows_.size();
     for (size_t i = 0; i < keys.size(); ++i) {
         Row& row = rows[i];
         if (i < rows_.size() && rows_[i].filled && rows_[i].data == keys[i].data && rows_[i].value == keys[i].value) {
@@ -221,12 +222,21 @@ void ListView::ReplaceRows(std::vector<RowKey> keys) {
         row.data = std::move(keys[i].data);
         row.value = keys[i].value;
         row.filled = false;
-        changed = true;
+        firstChanged = std::min(firstChanged, static_cast<int>(i));
     }
     ShowNewRows(std::move(rows));
     nextToFill_ = 0;
-    // Rows that show what they showed need no drawing.
-    if (changed && updateDepth_ == 0) InvalidateRect(Handle(), nullptr, TRUE);
+    if (updateDepth_ > 0) return;
+    // Rows that show what they showed need no drawing (a new count has the
+    // control draw them all).
+    if (!sameCount) {
+        InvalidateRect(Handle(), nullptr, TRUE);
+    } else if (firstChanged < RowCount()) {
+        int top = static_cast<int>(SendMessageW(Handle(), LVM_GETTOPINDEX, 0, 0));
+        int last = std::min(RowCount() - 1, top + static_cast<int>(SendMessageW(Handle(), LVM_GETCOUNTPERPAGE, 0, 0)));
+        if (std::max(firstChanged, top) <= last)
+            SendMessageW(Handle(), LVM_REDRAWITEMS, static_cast<WPARAM>(std::max(firstChanged, top)), last);
+    }
 }
 
 void ListView::ShowNewRows(std::vector<Row> rows) {
