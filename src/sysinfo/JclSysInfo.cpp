@@ -273,7 +273,7 @@ bool QueryProcessTable(std::vector<TListedProcess>& processes) {
     EnsureImagePathApi();
     TNtQuerySystemInformation query = ImagePathApi().NtQuerySystemInformation;
     if (!query) return false;
-    // The size the last table needed, with room for a few more processes.
+    // The size that held the table the last time: it grows with the machine.
     static ULONG capacity = 256u << 10;
     std::unique_ptr<ULONGLONG[]> buffer;
     for (int attempt = 0; attempt < 5; ++attempt) {
@@ -634,6 +634,7 @@ bool ListProcesses(TStringList& list, bool fullPaths) {
     if (version.PlatformId == VER_PLATFORM_WIN32_NT && version.Major >= 6 &&
         ProcessesBySystemInformation(list, fullPaths))
         return true;
+    // Where the one call fails, the snapshot lists them as on older systems.
     return ProcessesBySnapshot(list, fullPaths);
 }
 

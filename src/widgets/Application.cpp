@@ -69,10 +69,14 @@ void Application::RemoveIdleWork(const void* owner) {
 }
 
 // A round is short enough that a key or click waits unnoticed; input that
-// comes during it ends it after the step under way.
+// comes during it ends it after the step under way. The queue is looked at
+// once a millisecond: each look is a request to the Wine server, which
+// costs more than a short step.
 bool Application::DoIdleWork() {
-    const auto start = std::chrono::steady_clock::now();
-    const auto round = std::chrono::milliseconds(8);
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    Clock::time_point looked = start;
+    const auto round = std::chrono::milliseconds(8), look = std::chrono::milliseconds(1);
     while (!idleWork_.empty()) {
         if (nextIdleWork_ >= idleWork_.size()) nextIdleWork_ = 0;
         // The step may add or remove work: it runs from a copy.
@@ -89,7 +93,12 @@ bool Application::DoIdleWork() {
         }
         if (!more) RemoveIdleWork(owner);
         else ++nextIdleWork_;
-        if (std::chrono::steady_clock::now() - start >= round || HIWORD(GetQueueStatus(QS_ALLINPUT)) != 0) break;
+        const Clock::time_point now = Clock::now();
+        if (now - start >= round) break;
+        if (now - looked >= look) {
+            looked = now;
+            if (HIWORD(GetQueueStatus(QS_ALLINPUT)) != 0) break;
+        }
     }
     return HasIdleWork();
 }
