@@ -1,15 +1,12 @@
 // The least a window like Ovrelle's can do while it sits idle: a window of
-// the same size whose status bar, laid out as Ovrelle's (its font, its
-// texts, each of the first panels as wide as its text and 10 more, the
-// process count at least 100, the uptime the rest), shows a text that
-// changes once a second, and nothing else. The idle benchmark measures it
-// beside the program.
+// the same size whose status bar, laid out as Ovrelle's (its font, texts and
+// panel widths), shows a text that changes once a second, and nothing else.
+// The idle benchmark measures it beside the program.
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <string>
+#include <cstring>
 
 namespace {
 
@@ -21,46 +18,6 @@ void ShowUptime() {
     char text[64];
     std::snprintf(text, sizeof text, "Uptime: %02lu:%02lu:%02lu", seconds / 3600, seconds / 60 % 60, seconds % 60);
     SendMessageA(statusBar, SB_SETTEXTA, 4, reinterpret_cast<LPARAM>(text));
-}
-
-// The font of Ovrelle's window: MS Sans Serif of 8 points.
-HFONT OvrellesFont() {
-    HDC screen = GetDC(nullptr);
-    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    static HFONT font = CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                    DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
-    return font;
-}
-
-int TextWidth(const std::wstring& text) {
-    HDC dc = GetDC(statusBar);
-    HGDIOBJ old = SelectObject(dc, OvrellesFont());
-    SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(statusBar, dc);
-    return size.cx;
-}
-
-std::wstring UserName() {
-    wchar_t name[257] = {};
-    DWORD size = 257;
-    return GetUserNameW(name, &size) ? name : L"";
-}
-
-std::wstring ComputerName() {
-    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
-    return GetComputerNameW(name, &size) ? name : L"";
-}
-
-unsigned MemoryLoad() {
-    MEMORYSTATUS status{};
-    status.dwLength = sizeof status;
-    GlobalMemoryStatus(&status);
-    return status.dwMemoryLoad;
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -101,18 +58,28 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                                   nullptr);
     statusBar = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_NORESIZE, 0, 0,
                                 0, 0, window, nullptr, instance, nullptr);
-    SendMessageW(statusBar, WM_SETFONT, reinterpret_cast<WPARAM>(OvrellesFont()), FALSE);
-    std::wstring texts[4] = {L"User: " + UserName(), L"Computer: " + ComputerName(),
-                             L"Memory used: " + std::to_wstring(MemoryLoad()) + L"%", L"Process count: 57"};
-    int edges[5] = {};
-    for (int i = 0, right = 0; i < 4; ++i) {
-        int width = TextWidth(texts[i]) + 10;
-        right += i == 3 ? std::max(100, width) : width;
-        edges[i] = right;
-        SendMessageW(statusBar, SB_SETTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(texts[i].c_str()));
+    HDC dc = GetDC(statusBar);
+    HFONT font = CreateFontA(-MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                             DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
+    SendMessageA(statusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SelectObject(dc, font);
+    char user[257] = {}, computer[MAX_COMPUTERNAME_LENGTH + 1] = {}, texts[4][300] = {"", "", "Memory used: 50%",
+                                                                                 "Process count: 57"};
+    DWORD userSize = sizeof user, computerSize = sizeof computer;
+    GetUserNameA(user, &userSize);
+    GetComputerNameA(computer, &computerSize);
+    std::snprintf(texts[0], 300, "User: %s", user);
+    std::snprintf(texts[1], 300, "Computer: %s", computer);
+    // Each panel as wide as its text and 10 more, the process count 100 at least.
+    int edges[5] = {0, 0, 0, 0, -1};
+    for (int i = 0; i < 4; ++i) {
+        SIZE text{};
+        GetTextExtentPoint32A(dc, texts[i], static_cast<int>(std::strlen(texts[i])), &text);
+        edges[i] = (i ? edges[i - 1] : 0) + (i == 3 && text.cx + 10 < 100 ? 100 : text.cx + 10);
+        SendMessageA(statusBar, SB_SETTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(texts[i]));
     }
-    edges[4] = -1;
-    SendMessageW(statusBar, SB_SETPARTS, 5, reinterpret_cast<LPARAM>(edges));
+    ReleaseDC(statusBar, dc);
+    SendMessageA(statusBar, SB_SETPARTS, 5, reinterpret_cast<LPARAM>(edges));
     ShowUptime();
     ShowWindow(window, SW_SHOW);
     SetTimer(window, kTick, 1000, nullptr);
