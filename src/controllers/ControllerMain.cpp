@@ -369,6 +369,12 @@ void TCMain::ShutdownProcess() {
         MessageDlg(cannot, DialogKind::Information, DialogButtons::OK);
         return;
     }
+    // Windows stops at once when one ends: refused before any question.
+    if (IsCriticalProcess(static_cast<DWORD>(processId))) {
+        MessageDlg(cannot + "\r\nIt is a critical process of the system: Windows stops at once when it ends.",
+                   DialogKind::Information, DialogButtons::OK);
+        return;
+    }
     try {
         if (MessageDlg("Do you want to terminate " + name + "?" + "\r\n" +
                            "Possible the system become instable or out of control.",

@@ -64,7 +64,8 @@ public:
     // and what it shows in pixels of the old (icons) is the owner's to renew.
     std::function<void()> OnDpiChanged;
     // The session ends (not when an end is cancelled): the system ends the
-    // process as soon as this returns, with no close on the way.
+    // process as soon as this returns, with no close on the way. Also when
+    // the Restart Manager asks the program to close; the form then closes.
     std::function<void()> OnEndSession;
     // Return false to refuse the close; the window then stays.
     std::function<bool()> OnCloseQuery;

@@ -155,3 +155,19 @@ TEST_F(DisplayScale, ANewDpiLaysTheWindowOutAgain) {
     }
     EXPECT_EQ(dialogs.size(), 0u);
 }
+
+// Sized to 1200 x 800 pixels at 144 DPI (or as much at 96) and closed there,
+// the window opens here at that designed size, 800 x 533, on the screen.
+TEST_F(DisplayScale, AWindowStoredAtAnotherScaleOpensAtItsDesignedSizeOnTheScreen) {
+    const int dpi = ScreenDpi(), other = dpi == 96 ? 144 : 96;
+    Start();
+    RECT there{0, 0, MulDiv(800, other, 96), MulDiv(533, other, 96)}, window{}, work{}, inside{};
+    SendMessageW(Main(), WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&there));
+    Stop();
+    Start();
+    GetWindowRect(Main(), &window);
+    ExpectScaled(window.right - window.left, 800, dpi, "width");
+    ExpectScaled(window.bottom - window.top, 533, dpi, "height");
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_TRUE(IntersectRect(&inside, &window, &work) && EqualRect(&inside, &window)) << "off the screen";
+}

@@ -8,6 +8,7 @@
 #include "support/ProgramWindow.h"
 #include "support/TestSupport.h"
 #include "support/World.h"
+#include "sysinfo/JclAppInst.h"
 #include "widgets/Utf16.h"
 
 #include <gtest/gtest.h>
@@ -74,6 +75,15 @@ std::unique_ptr<ChildProcess> StartOwnChild(const std::string& arguments = "--no
     auto child = std::make_unique<ChildProcess>(ChildExe("WindowChild"), arguments + ParentArgument());
     child->WaitIdle();
     return child;
+}
+
+// A program that hangs as Windows counts it (Wine only after five seconds),
+// whose thread the program must not join its input to.
+DWORD hungThread = 0;
+BOOL WINAPI HungAsWindowsCountsIt(HWND window) { return GetWindowThreadProcessId(window, nullptr) == hungThread; }
+BOOL WINAPI AttachThreadInputNotToTheHung(DWORD from, DWORD to, BOOL attach) {
+    EXPECT_NE(to, hungThread) << "input joined to a hung thread";
+    return AttachThreadInput(from, to, attach);
 }
 
 std::string FileNamePart(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
@@ -575,6 +585,19 @@ TEST_F(MainWindow, MenuCommandsKeysAndDoubleClicksEndOrSwitchToTheFocusedRowsPro
     Choose({"&Switch to process"});
     EXPECT_TRUE(PumpUntil([&] { return !IsIconic(window); }, 5000)) << "by the menu";
     EXPECT_EQ(dialogs.size(), 5u);
+
+    // To a minimised program that hangs: the window answers again within 5
+    // seconds, and its input never joins the hung thread's.
+    auto hung = StartOwnChild("Hung --hang");
+    hungThread = GetWindowThreadProcessId(WaitForWindow(hung->Id(), "Hung"), nullptr);
+    Refresh();
+    ClickRow(list, RowOf(hung->Id()));
+    const TWindowMessageApi system = WindowMessageApi();
+    WindowMessageApi() = {system.SendMessageTimeoutW, HungAsWindowsCountsIt, AttachThreadInputNotToTheHung};
+    DWORD start = GetTickCount();
+    Choose({"&Switch to process"});
+    EXPECT_LT(GetTickCount() - start, 5000u);
+    WindowMessageApi() = system;
 }
 
 TEST_F(MainWindow, CtrlCCopiesTheShownColumnsOfTheSelectedRowWithItsWholePath) {
