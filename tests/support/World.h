@@ -4,7 +4,8 @@
 // folder and file names, many processes of one file, one file name in two
 // folders, files with a version resource and an icon and files with
 // neither), processes that refuse most or all access as services do, and
-// one process with many modules. A GoogleTest environment: started once per test program that
+// one process with many modules, and one library that some programs load
+// at one version and others at another, from a folder of their own. A GoogleTest environment: started once per test program that
 // registers it, before its tests; every child ends with it, and with the
 // test program if that is stopped.
 #pragma once
@@ -31,6 +32,7 @@ public:
         Access access = Access::Full;
         DWORD id = 0;
         HANDLE handle = nullptr;
+        std::string loads;  // the path of the library it loads, or empty
     };
 
     // The world of this test program; null before it is set up.
