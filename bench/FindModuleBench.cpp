@@ -222,9 +222,10 @@ int Parent(int runs) {
         firstHit.push_back(last["first_hit"]);
         Sleep(1000);
     }
+    const size_t worldProcesses = world.Processes().size();
     world.TearDown();
     std::printf("runs %d count\n", runs);
-    std::printf("world_processes %zu count\n", world.Processes().size());
+    std::printf("world_processes %zu count\n", worldProcesses);
     std::printf("hits %.0f count\n", last["hits"]);
     std::printf("unread %.0f count\n", last["unread"]);
     std::printf("processes_loading %.0f count\n", last["loading"]);

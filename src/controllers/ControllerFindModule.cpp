@@ -8,6 +8,8 @@
 #include "sysinfo/JclFileUtils.h"
 #include "widgets/Utf16.h"
 
+#include <winternl.h>
+
 #include <algorithm>
 #include <chrono>
 
@@ -15,10 +17,12 @@ using RowLook = widgets::MarkedListView::RowLook;
 
 namespace {
 
-// A step ends after this long, so that a key or a click waits no longer;
-// the rows and the status show anew at most this often.
+// A step ends after this long, so that a key or a click waits no longer.
 const std::chrono::milliseconds kStepTime(25);
-const unsigned long long kShowEveryMilliseconds = 150;
+// The status and the progress show anew at most this often; the rows, whose
+// list takes tens of milliseconds to draw under Wine, less often.
+const unsigned long long kStatusEveryMilliseconds = 200;
+const unsigned long long kRowsEveryMilliseconds = 1000;
 const std::size_t kSummaryNames = 3;
 const int kProcessIdSubItem = TfrmFindModule::ProcessIdColumn - 1;
 
@@ -46,6 +50,44 @@ std::string Trimmed(const std::string& text) {
 
 std::string Counted(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// Every running process's id and file name from one call of the system, in
+// a few milliseconds where reading each one's path takes a tenth of a second
+// and more: the search reads a path only for a process it shows. Where the
+// system lacks the call, the process list's own source.
+bool ListRunningProcesses(std::vector<TRunningProcess>& processes) {
+    EnsureImagePathApi();
+    if (TNtQuerySystemInformation query = ImagePathApi().NtQuerySystemInformation) {
+        const ULONG kSystemProcessInformation = 5;
+        const LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+        std::vector<std::uint64_t> buffer(1 << 16);  // 512 KB, aligned for the records
+        for (int attempt = 0; attempt < 6; ++attempt) {
+            ULONG needed = 0;
+            const ULONG size = static_cast<ULONG>(buffer.size() * sizeof buffer[0]);
+            LONG status = query(kSystemProcessInformation, buffer.data(), size, &needed);
+            if (status == kInfoLengthMismatch) {
+                buffer.resize(std::max<size_t>(buffer.size() * 2, needed / sizeof buffer[0] + 4096));
+                continue;
+            }
+            if (status < 0) break;
+            const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
+            for (size_t offset = 0; offset + sizeof(SYSTEM_PROCESS_INFORMATION) <= size;) {
+                const auto* record = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(bytes + offset);
+                const size_t units = record->ImageName.Length / sizeof(wchar_t);
+                processes.push_back({static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(record->UniqueProcessId)),
+                                     record->ImageName.Buffer ? widgets::Utf8(record->ImageName.Buffer, units) : ""});
+                if (record->NextEntryOffset == 0) return true;
+                offset += record->NextEntryOffset;
+            }
+            break;
+        }
+        processes.clear();
+    }
+    TStringList listed;
+    if (!ListProcesses(listed, true)) return false;
+    for (const TStringListEntry& entry : listed) processes.push_back({static_cast<std::uint32_t>(entry.Data), entry.Text});
+    return true;
 }
 
 }  // namespace
@@ -126,21 +168,21 @@ void TCFindModule::Search() {
         query_ = Folded(text_);
         runner_.Start([this] { return SearchStep(); });
     }
-    ShowProgress();
+    ShowProgress(true);
 }
 
 void TCFindModule::Stop() {
     if (!runner_.Running()) return;
     runner_.Stop();
     state_ = State::Stopped;
-    ShowProgress();
+    ShowProgress(true);
 }
 
 bool TCFindModule::SearchStep() {
     const auto start = std::chrono::steady_clock::now();
     if (!listed_) {
         listed_ = true;
-        if (!ListProcesses(processes_, true)) {
+        if (!ListRunningProcesses(processes_)) {
             note_ = "The running processes could not be listed: " + Trimmed(LastErrorText());
             processes_.clear();
         }
@@ -157,12 +199,21 @@ bool TCFindModule::SearchStep() {
     }
     const bool more = next_ < processes_.size();
     if (!more) state_ = State::Done;
-    if (!more || (!hadHits && hits_.Found() > 0) || Now() - lastShown_ >= kShowEveryMilliseconds) ShowProgress();
+    const bool firstHit = !hadHits && hits_.Found() > 0;
+    if (!more || firstHit || Now() - rowsShown_ >= kRowsEveryMilliseconds) ShowProgress(true);
+    else if (Now() - statusShown_ >= kStatusEveryMilliseconds) ShowProgress(false);
     return more;
 }
 
-void TCFindModule::SearchProcess(const TStringListEntry& process) {
-    const auto processId = static_cast<std::uint32_t>(process.Data);
+void TCFindModule::SearchProcess(const TRunningProcess& process) {
+    const std::uint32_t processId = process.Id;
+    // Read only for a process that shows: its path, else the name it is listed by.
+    std::string path;
+    auto processPath = [&]() -> const std::string& {
+        if (path.empty()) path = ProcessImageName(processId, true);
+        if (path.empty()) path = process.Name;
+        return path;
+    };
     TStringList modules;
     if (!ListProcessModules(modules, processId, false)) {
         // The idle process of Windows is no program and has no modules.
@@ -172,9 +223,9 @@ void TCFindModule::SearchProcess(const TStringListEntry& process) {
         row.Unread = true;
         // An id that opens nothing names a process that has ended since the listing.
         row.Reason = error == ERROR_INVALID_PARAMETER ? "The process has ended." : Trimmed(LastErrorText());
-        row.FileName = FileNamePart(process.Text);
-        row.Path = process.Text;
-        row.Process = ProcessText(process.Text);
+        row.Path = processPath();
+        row.FileName = FileNamePart(row.Path);
+        row.Process = ProcessText(row.Path);
         row.ProcessId = processId;
         AddRow(std::move(row));
         return;
@@ -183,7 +234,10 @@ void TCFindModule::SearchProcess(const TStringListEntry& process) {
         const std::string name = FileNamePart(module.Text);
         const std::wstring foldedName = Folded(name);
         if (foldedName.find(query_) == std::wstring::npos) continue;
-        const TFileInfoItem& file = FileInfo(module.Text);
+        // As the module list asks for it: with the id of the process running
+        // from the file, if it is this process's own.
+        const bool own = widgets::SameTextIgnoringCase(module.Text, processPath());
+        const TFileInfoItem& file = FileInfo(module.Text, ProcessIdText(own ? processId : 0xFFFFFFFF));
         TModuleHitRow row;
         row.FileKey = widgets::Utf8(foldedName);
         row.PathKey = widgets::Utf8(Folded(module.Text));
@@ -191,17 +245,17 @@ void TCFindModule::SearchProcess(const TStringListEntry& process) {
         row.Path = module.Text;
         row.Module = file.Product == "-" ? name : file.Product;
         row.Version = file.Version;
-        row.Process = ProcessText(process.Text);
+        row.Process = ProcessText(processPath());
         row.ProcessId = processId;
         AddRow(std::move(row));
     }
 }
 
 // Read once per file for the whole run, as the module list reads it.
-const TFileInfoItem& TCFindModule::FileInfo(const std::string& path) {
+const TFileInfoItem& TCFindModule::FileInfo(const std::string& path, const std::string& pidText) {
     auto found = files_.find(path);
     if (found != files_.end()) return *found->second;
-    const TFileInfoItem& item = LookupFileInfo(path, ProcessIdText(FindProcessId(processes_, path)), true);
+    const TFileInfoItem& item = LookupFileInfo(path, pidText, true);
     files_.emplace(path, &item);
     return item;
 }
@@ -218,9 +272,12 @@ const std::string& TCFindModule::ProcessText(const std::string& path) {
 
 void TCFindModule::AddRow(TModuleHitRow row) { changedFrom_ = std::min(changedFrom_, hits_.Add(std::move(row))); }
 
-void TCFindModule::ShowProgress() {
-    lastShown_ = Now();
-    ShowRows();
+void TCFindModule::ShowProgress(bool rows) {
+    statusShown_ = Now();
+    if (rows) {
+        rowsShown_ = statusShown_;
+        ShowRows();
+    }
     const std::string searched = std::to_string(next_) + " of " + Counted(processes_.size(), "process", "processes");
     std::string status;
     switch (state_) {
@@ -242,7 +299,8 @@ void TCFindModule::ShowProgress() {
         summary = "No module's file name contains \"" + text_ + "\".";
     form_.lblSummary.SetText(summary);
     form_.prgSearch.SetPosition(static_cast<int>(next_));
-    form_.btnFind.SetText(state_ == State::Searching ? "&Stop" : "&Find");
+    const char* button = state_ == State::Searching ? "&Stop" : "&Find";
+    if (form_.btnFind.Text() != button) form_.btnFind.SetText(button);
 }
 
 // New rows come between the shown ones: the selected row keeps the hit it
@@ -276,7 +334,7 @@ std::vector<std::string> TCFindModule::Cells(const TModuleHitRow& row) const {
 
 int TCFindModule::ImageOf(const TModuleHitRow& row) {
     if (row.Unread) return -1;
-    const TFileInfoItem& file = FileInfo(row.Path);
+    const TFileInfoItem& file = FileInfo(row.Path, ProcessIdText(0xFFFFFFFF));
     return form_.HitIconList.SharedImage(file.ImageKey, file.Icon.get());
 }
 

@@ -20,6 +20,13 @@
 
 class TFileInfoItem;
 
+// A running process as the search first knows it: its id and the name the
+// system lists it by (its file name, or its path where the source gives it).
+struct TRunningProcess {
+    std::uint32_t Id;
+    std::string Name;
+};
+
 class TCFindModule {
 public:
     explicit TCFindModule(HWND owner);
@@ -46,11 +53,12 @@ private:
     enum class State { Idle, Searching, Done, Stopped };
     void Search();
     bool SearchStep();
-    void SearchProcess(const TStringListEntry& process);
-    const TFileInfoItem& FileInfo(const std::string& path);
+    void SearchProcess(const TRunningProcess& process);
+    const TFileInfoItem& FileInfo(const std::string& path, const std::string& pidText);
     const std::string& ProcessText(const std::string& path);
     void AddRow(TModuleHitRow row);
-    void ShowProgress();
+    // The rows too when asked, else the status and progress only.
+    void ShowProgress(bool rows);
     void ShowRows();
     std::vector<std::string> Cells(const TModuleHitRow& row) const;
     int ImageOf(const TModuleHitRow& row);
@@ -64,13 +72,14 @@ private:
     State state_ = State::Idle;
     std::string text_;
     std::wstring query_;  // the text folded to upper case
-    TStringList processes_;
+    std::vector<TRunningProcess> processes_;
     std::size_t next_ = 0;
     bool listed_ = false;
     std::string note_;
     // The rows from here on are not shown as they now are.
     std::size_t changedFrom_ = 0;
-    unsigned long long lastShown_ = 0;
+    unsigned long long statusShown_ = 0;
+    unsigned long long rowsShown_ = 0;
     // The file information of every path seen, and each process's text.
     std::unordered_map<std::string, const TFileInfoItem*> files_;
     std::unordered_map<std::string, std::string> processTexts_;

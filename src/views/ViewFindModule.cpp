@@ -48,14 +48,16 @@ TfrmFindModule::TfrmFindModule(HWND owner)
     LayOut();
 }
 
-// In designed units, from the panel's width and height.
+// Designed distances, counted in pixels from the panel's edges: the list
+// meets the progress bar and the button the right edge at every scale.
 void TfrmFindModule::LayOut() {
-    const int width = pnlSearch.ClientWidth(), height = pnlSearch.ClientHeight();
+    const RECT area = pnlSearch.ClientPixels();
+    auto pixels = [this](int designed) { return pnlSearch.Scaled(designed); };
     lblFileName.SetBounds(8, 12, 0, 0);
-    edtFileName.SetBounds(72, 8, width - 72 - 96, 22);
-    btnFind.SetBounds(width - 88, 7, 80, 24);
-    lblSummary.SetBounds(8, 38, width - 16, kListTop - 38 - 2);
-    lsvHits.SetBounds(0, kListTop, width, height - kListTop);
+    edtFileName.SetPixelBounds({pixels(72), pixels(8), area.right - pixels(96), pixels(8 + 22)});
+    btnFind.SetPixelBounds({area.right - pixels(88), pixels(7), area.right - pixels(8), pixels(7 + 24)});
+    lblSummary.SetBounds(8, 38, pnlSearch.Unscaled(area.right) - 16, kListTop - 38 - 2);
+    lsvHits.SetPixelBounds({0, pixels(kListTop), area.right, area.bottom});
 }
 
 // No dialog manager runs this window: the order is that of the controls.
