@@ -37,7 +37,7 @@ TfrmFindModule::TfrmFindModule(HWND owner)
     lsvHits.AddColumn({"Version", 90, 0, 300, false});
     lsvHits.AddColumn({"Path and filename", 0, 0, 0, true});
     lsvHits.AddColumn({"Process", 150, 0, 300, false});
-    lsvHits.AddColumn({"Process ID", 65, 0, 0, false});
+    lsvHits.AddColumn({"Process ID", 75, 0, 0, false});
     lsvHits.SetSmallImages(HitIconList);
     stbSearch.SetPanelWidth(0, 240);
 

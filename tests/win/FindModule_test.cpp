@@ -210,3 +210,25 @@ TEST_F(FindModule, OpenFileLocationAndPropertiesReachTheShellWithTheRowsWholePat
     EXPECT_EQ(DialogTexts(), std::vector<std::string>{"Can not show the properties of " + longest.path + ".\r\n" +
                                                       ReasonOf(ERROR_ACCESS_DENIED)});
 }
+
+// Run by hand only, for the README's screenshot (see there): both versions
+// of the world's library found, the window held on top for
+// OVRELLE_HOLD_SECONDS (default 20).
+TEST_F(FindModule, DISABLED_HoldsTheSearchWindowForAScreenshot) {
+    Start();
+    PressChord({VK_CONTROL, 'F'});
+    ASSERT_TRUE(PumpUntil([this] { return Shown(); }, 5000));
+    TypeLetters("quillzip");
+    PressKey(VK_RETURN);
+    Pump(300);
+    WaitForTheEnd();
+    SetWindowPos(Search().Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    // Its client area: without a window manager nobody draws the frame.
+    RECT r{};
+    GetClientRect(Search().Handle(), &r);
+    MapWindowPoints(Search().Handle(), HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
+    printf("window %ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+    fflush(stdout);
+    const char* hold = getenv("OVRELLE_HOLD_SECONDS");
+    Pump(1000 * (hold ? atoi(hold) : 20));
+}
