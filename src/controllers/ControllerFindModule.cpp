@@ -299,7 +299,8 @@ void TCFindModule::ShowProgress(bool rows) {
         summary = "No module's file name contains \"" + text_ + "\".";
     form_.lblSummary.SetText(summary);
     form_.prgSearch.SetPosition(static_cast<int>(next_));
-    const char* button = state_ == State::Searching ? "&Stop" : "&Find";
+    // No mnemonic: no dialog manager runs the window to give Alt+letter to a button.
+    const char* button = state_ == State::Searching ? "Stop" : "Find";
     if (form_.btnFind.Text() != button) form_.btnFind.SetText(button);
 }
 

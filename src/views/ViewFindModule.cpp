@@ -22,7 +22,7 @@ TfrmFindModule::TfrmFindModule(HWND owner)
       pnlSearch(Handle(), GetSysColor(COLOR_BTNFACE)),
       lblFileName(pnlSearch, "File name:"),
       edtFileName(pnlSearch.Handle(), kFileName),
-      btnFind(pnlSearch.Handle(), kFind, "&Find", true),
+      btnFind(pnlSearch.Handle(), kFind, "Find", true),
       lblSummary(pnlSearch),
       lsvHits(pnlSearch.Handle(), kHits, {true}),
       prgSearch(Handle(), kProgress),

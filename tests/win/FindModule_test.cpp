@@ -112,15 +112,6 @@ TEST_F(FindModule, NamesBothVersionsOfALibraryMarksTheLessCommonOneAndCountsTheP
         EXPECT_EQ(PixelsInRow(Hits(), row, widgets::MarkedListView::MarkedColor) > 20, old) << process.path;
         EXPECT_EQ(Search().lsvHits.RowData(row), process.loads);
     }
-    // Copied with the captions and the whole path.
-    const int first = FindRow(Hits(), TfrmFindModule::ProcessIdColumn, ProcessIdText(loaders[0].id));
-    ClickRow(Hits(), first);
-    EmptyTheClipboard();
-    PressChord({VK_CONTROL, 'C'});
-    EXPECT_TRUE(PumpUntil([] { return !ClipboardText().empty(); }, 5000));
-    EXPECT_EQ(ClipboardText(), "Module\tVersion\tPath and filename\tProcess\tProcess ID\r\nQuillmar Zip\t3.0.2.0\t" +
-                                   loaders[0].loads + "\tArchiver.exe\t" + ProcessIdText(loaders[0].id) + "\r\n");
-
     // A double click selects the hit's process in the main window.
     const int agent = FindRow(Hits(), TfrmFindModule::ProcessIdColumn, ProcessIdText(loaders[4].id));
     DoubleClickRow(Hits(), agent);
