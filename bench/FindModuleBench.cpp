@@ -4,18 +4,24 @@
 // per process as the module list reads it (ListProcessModules, the ids from
 // one EnumProcesses) and one version read (GetFileVersionInfoSizeW and
 // GetFileVersionInfoW) of each distinct file found. Also the time from the
-// start of the search to its first hit shown. The file information cache
-// lives as long as the program, so each search runs cold in a process of its
-// own (this program started again with --measure), which measures the floor
-// right beside it, first or after the search in turn. Exits non-zero when a
-// search misses a process whose modules the floor found the file in.
+// start of the search to its first hit shown. The search is timed from its
+// start in the open window, with the shell library loaded, as the first
+// module list a click shows loads it: the window's first showing and the
+// library's first load (for the hits' icons) are printed apart.
+// The file information cache lives as long as the program, so each search
+// runs cold in a process of its own (this program started again with
+// --measure), which measures the floor right before and right after it and
+// takes the mean of the two: what runs second meets the system's caches
+// warmer. Exits non-zero when a search misses a process whose modules the
+// floor found the file in.
 // Output lines: name value unit; medians, extremes, and the median of each
 // run's ratio to the floor measured beside it (_paired).
 // Usage: FindModuleBench [runs]
-//        FindModuleBench --measure RUN   (one cold search and its floor)
+//        FindModuleBench --measure   (one cold search and its floor)
 #include "bench/BenchSupport.h"
 #include "controllers/ControllerFindModule.h"
 #include "controllers/ControllerMain.h"
+#include "framework/KmxFileInfoClasses.h"
 #include "support/World.h"
 #include "widgets/Application.h"
 #include "widgets/Utf16.h"
@@ -76,7 +82,7 @@ double Floor(std::set<std::uint32_t>& loading, size_t& files) {
 }
 
 // ------------------------------------------------------------ measured part
-int Measure(int run) {
+int Measure() {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     widgets::Application& application = widgets::Application::Instance();
@@ -89,10 +95,16 @@ int Measure(int run) {
         application.ProcessMessages();
         std::set<std::uint32_t> loading;
         size_t files = 0;
-        double floor = 0;
-        if (run % 2 == 1) floor = Floor(loading, files);
+        const double before = Floor(loading, files);
 
+        // The window is open when a search starts (Enter in it, or a module's
+        // command, which opens it first: its showing is printed apart).
+        double shell = bench::TimeMilliseconds([] { DestroyIcon(ShellFileIcon(".txt", true)); });
         TCFindModule& finder = controller->FindModuleWindow();
+        double show = bench::TimeMilliseconds([&] {
+            finder.Show();
+            application.ProcessMessages();
+        });
         double firstHit = -1;
         auto start = std::chrono::steady_clock::now();
         finder.Find(kModule);
@@ -110,7 +122,7 @@ int Measure(int run) {
                 firstHit = bench::MillisecondsSince(start);
         }
         double search = bench::MillisecondsSince(start);
-        if (run % 2 == 0) floor = Floor(loading, files);
+        const double after = Floor(loading, files);
 
         const TModuleHits& hits = finder.Hits();
         std::set<std::uint32_t> found;
@@ -119,7 +131,11 @@ int Measure(int run) {
         for (std::uint32_t id : loading) missed += found.count(id) ? 0 : 1;
         std::printf("search %.3f ms\n", search);
         std::printf("first_hit %.3f ms\n", firstHit);
-        std::printf("floor %.3f ms\n", floor);
+        std::printf("show_window %.3f ms\n", show);
+        std::printf("shell_library_load %.3f ms\n", shell);
+        std::printf("floor %.3f ms\n", (before + after) / 2);
+        std::printf("floor_before %.3f ms\n", before);
+        std::printf("floor_after %.3f ms\n", after);
         std::printf("hits %zu count\n", hits.Found());
         std::printf("unread %zu count\n", hits.Unread());
         std::printf("loading %zu count\n", loading.size());
@@ -140,14 +156,14 @@ using Figures = std::map<std::string, double>;
 
 // Runs this program with --measure in a process of its own and reads the
 // lines it prints; an invocation that hangs is ended.
-Figures RunMeasure(int run, bool& sound) {
+Figures RunMeasure(bool& sound) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16)) throw std::runtime_error("cannot make a pipe");
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     char self[MAX_PATH * 2] = {};
     GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string commandLine = "\"" + std::string(self) + "\" --measure " + std::to_string(run);
+    std::string commandLine = "\"" + std::string(self) + "\" --measure";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -210,16 +226,20 @@ int Parent(int runs) {
     }
     // New processes are still loading for a while after they wait for input.
     Sleep(3000);
-    std::vector<double> search, floor, firstHit;
+    std::vector<double> search, floor, firstHit, show, before, after, shell;
     Figures last;
     int unsound = 0;
     for (int run = 0; run < runs; ++run) {
         bool sound = false;
-        last = RunMeasure(run, sound);
+        last = RunMeasure(sound);
         unsound += sound ? 0 : 1;
         search.push_back(last["search"]);
         floor.push_back(last["floor"]);
         firstHit.push_back(last["first_hit"]);
+        show.push_back(last["show_window"]);
+        shell.push_back(last["shell_library_load"]);
+        before.push_back(last["floor_before"]);
+        after.push_back(last["floor_after"]);
         Sleep(1000);
     }
     const size_t worldProcesses = world.Processes().size();
@@ -236,8 +256,12 @@ int Parent(int runs) {
     std::printf("search_min %.2f ms\n", Min(search));
     std::printf("floor %.2f ms\n", Median(floor));
     std::printf("floor_min %.2f ms\n", Min(floor));
+    std::printf("floor_before_search %.2f ms\n", Median(before));
+    std::printf("floor_after_search %.2f ms\n", Median(after));
     std::printf("first_hit %.2f ms\n", Median(firstHit));
     std::printf("first_hit_max %.2f ms\n", *std::max_element(firstHit.begin(), firstHit.end()));
+    std::printf("show_window %.2f ms\n", Median(show));
+    std::printf("shell_library_load %.2f ms\n", Median(shell));
     std::printf("search_to_floor %.3f ratio\n", Median(search) / std::max(0.01, Median(floor)));
     std::printf("search_to_floor_paired %.3f ratio\n", bench::PairedRatio(search, floor));
     return unsound == 0 ? 0 : 1;
@@ -246,7 +270,7 @@ int Parent(int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 2 && std::strcmp(argv[1], "--measure") == 0) return Measure(std::atoi(argv[2]));
+    if (argc > 1 && std::strcmp(argv[1], "--measure") == 0) return Measure();
     int runs = argc > 1 ? std::atoi(argv[1]) : 5;
     if (runs < 1) runs = 1;
     try {

@@ -18,11 +18,12 @@ using RowLook = widgets::MarkedListView::RowLook;
 namespace {
 
 // A step ends after this long, so that a key or a click waits no longer.
-const std::chrono::milliseconds kStepTime(25);
-// The status and the progress show anew at most this often; the rows, whose
-// list takes tens of milliseconds to draw under Wine, less often.
-const unsigned long long kStatusEveryMilliseconds = 200;
-const unsigned long long kRowsEveryMilliseconds = 1000;
+const std::chrono::milliseconds kStepTime(40);
+// The status and the progress show anew at most this often, and the rows,
+// whose list takes tens of milliseconds to draw under Wine, less often:
+// each showing costs what reading several processes does.
+const unsigned long long kStatusEveryMilliseconds = 500;
+const unsigned long long kRowsEveryMilliseconds = 1500;
 const std::size_t kSummaryNames = 3;
 const int kProcessIdSubItem = TfrmFindModule::ProcessIdColumn - 1;
 
@@ -154,6 +155,7 @@ void TCFindModule::Search() {
     processes_.clear();
     files_.clear();
     processTexts_.clear();
+    reasons_.clear();
     next_ = 0;
     listed_ = false;
     note_.clear();
@@ -207,22 +209,32 @@ bool TCFindModule::SearchStep() {
 
 void TCFindModule::SearchProcess(const TRunningProcess& process) {
     const std::uint32_t processId = process.Id;
-    // Read only for a process that shows: its path, else the name it is listed by.
+    // Read only for a process that shows: its executable, which the system
+    // lists first among its modules, or its path as the process list reads
+    // it, else the name it is listed by.
+    TStringList modules;
     std::string path;
     auto processPath = [&]() -> const std::string& {
+        if (path.empty() && !modules.empty() &&
+            widgets::SameTextIgnoringCase(FileNamePart(modules.front().Text), FileNamePart(process.Name)))
+            path = modules.front().Text;
         if (path.empty()) path = ProcessImageName(processId, true);
         if (path.empty()) path = process.Name;
         return path;
     };
-    TStringList modules;
     if (!ListProcessModules(modules, processId, false)) {
         // The idle process of Windows is no program and has no modules.
         if (processId == 0) return;
         const DWORD error = GetLastError();
         TModuleHitRow row;
         row.Unread = true;
-        // An id that opens nothing names a process that has ended since the listing.
-        row.Reason = error == ERROR_INVALID_PARAMETER ? "The process has ended." : Trimmed(LastErrorText());
+        // An id that opens nothing names a process that has ended since the
+        // listing. The system's words are looked up once for each reason.
+        auto reason = reasons_.find(error);
+        if (reason == reasons_.end())
+            reason = reasons_.emplace(error, error == ERROR_INVALID_PARAMETER ? "The process has ended."
+                                                                              : Trimmed(LastErrorText())).first;
+        row.Reason = reason->second;
         row.Path = processPath();
         row.FileName = FileNamePart(row.Path);
         row.Process = ProcessText(row.Path);

@@ -83,6 +83,7 @@ private:
     // The file information of every path seen, and each process's text.
     std::unordered_map<std::string, const TFileInfoItem*> files_;
     std::unordered_map<std::string, std::string> processTexts_;
+    std::unordered_map<unsigned long, std::string> reasons_;
     // Last: the window goes first, and with it every call to the handlers.
     TfrmFindModule form_;
 };

@@ -5,7 +5,8 @@ namespace widgets {
 namespace {
 const UINT kStepMessage = WM_APP + 41;
 const UINT_PTR kStepTimer = 1;
-// Windows that ask for painting again and again cannot hold a step up longer.
+// Windows that ask for painting again and again, and timers, cannot hold a
+// step up longer.
 const int kMostPaints = 32;
 }  // namespace
 
@@ -33,14 +34,19 @@ void StepRunner::Stop() {
 }
 
 // A posted message comes before input, painting and timers, so a step is
-// posted only when none of them waits. Painting is done here: it would
-// otherwise wait for the end of the work; input and timers are let through
-// first by a timer, which comes after them.
+// posted only when no input waits; painting and the timers that are due are
+// handled here, as they would otherwise wait for the end of the work. Input
+// is let through first by a timer of this window's, which comes after it.
 void StepRunner::Schedule() {
-    MSG paint;
-    for (int i = 0; i < kMostPaints && PeekMessageW(&paint, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
-        DispatchMessageW(&paint);
-    if (HIWORD(GetQueueStatus(QS_INPUT | QS_TIMER)) != 0) {
+    const unsigned generation = generation_;
+    MSG waiting;
+    for (int i = 0; i < kMostPaints && PeekMessageW(&waiting, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
+        DispatchMessageW(&waiting);
+    for (int i = 0; i < kMostPaints && PeekMessageW(&waiting, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE); ++i)
+        DispatchMessageW(&waiting);
+    // A timer's handler may have stopped the work, or started it anew.
+    if (generation != generation_ || !running_) return;
+    if (HIWORD(GetQueueStatus(QS_INPUT)) != 0) {
         timerSet_ = true;
         SetTimer(Handle(), kStepTimer, USER_TIMER_MINIMUM, nullptr);
     } else {
