@@ -75,7 +75,8 @@ double Floor(std::set<std::uint32_t>& loading, size_t& files) {
         std::wstring wide = widgets::Utf16(path);
         DWORD handle = 0;
         std::vector<BYTE> resource(GetFileVersionInfoSizeW(wide.c_str(), &handle));
-        if (!resource.empty()) GetFileVersionInfoW(wide.c_str(), 0, static_cast<DWORD>(resource.size()), resource.data());
+        if (!resource.empty())
+            GetFileVersionInfoW(wide.c_str(), 0, static_cast<DWORD>(resource.size()), resource.data());
     }
     files = paths.size();
     return bench::MillisecondsSince(start);

@@ -76,8 +76,8 @@ bool ListRunningProcesses(std::vector<TRunningProcess>& processes) {
             for (size_t offset = 0; offset + sizeof(SYSTEM_PROCESS_INFORMATION) <= size;) {
                 const auto* record = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(bytes + offset);
                 const size_t units = record->ImageName.Length / sizeof(wchar_t);
-                processes.push_back({static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(record->UniqueProcessId)),
-                                     record->ImageName.Buffer ? widgets::Utf8(record->ImageName.Buffer, units) : ""});
+                const auto id = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(record->UniqueProcessId));
+                processes.push_back({id, record->ImageName.Buffer ? widgets::Utf8(record->ImageName.Buffer, units) : ""});
                 if (record->NextEntryOffset == 0) return true;
                 offset += record->NextEntryOffset;
             }
@@ -87,7 +87,8 @@ bool ListRunningProcesses(std::vector<TRunningProcess>& processes) {
     }
     TStringList listed;
     if (!ListProcesses(listed, true)) return false;
-    for (const TStringListEntry& entry : listed) processes.push_back({static_cast<std::uint32_t>(entry.Data), entry.Text});
+    for (const TStringListEntry& entry : listed)
+        processes.push_back({static_cast<std::uint32_t>(entry.Data), entry.Text});
     return true;
 }
 
@@ -295,14 +296,17 @@ void TCFindModule::ShowProgress(bool rows) {
     switch (state_) {
         case State::Idle: status = note_; break;
         case State::Searching: status = listed_ ? "Searching: " + searched : "Listing the processes..."; break;
-        case State::Done: status = note_.empty() ? "Searched " + Counted(processes_.size(), "process", "processes") : note_; break;
+        case State::Done:
+            status = note_.empty() ? "Searched " + Counted(processes_.size(), "process", "processes") : note_;
+            break;
         case State::Stopped: status = "Stopped after " + searched; break;
     }
     widgets::StatusBar& bar = form_.stbSearch;
     bar.SetPanelText(0, status);
     std::string found;
     if (state_ != State::Idle) {
-        found = Counted(hits_.Found(), "hit", "hits") + " in " + Counted(hits_.ProcessesFound(), "process", "processes");
+        found = Counted(hits_.Found(), "hit", "hits") + " in " +
+                Counted(hits_.ProcessesFound(), "process", "processes");
         if (hits_.Unread() > 0) found += "; " + Counted(hits_.Unread(), "process", "processes") + " could not be read";
     }
     bar.SetPanelText(1, found);

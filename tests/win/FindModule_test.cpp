@@ -184,9 +184,10 @@ TEST_F(FindModule, OpenFileLocationAndPropertiesReachTheShellWithTheRowsWholePat
     EXPECT_FALSE(grey(Form().mniModuleProperties));
     ChooseMenuItem(Main(), Form().popModule.Handle(), {"&Properties"});
     using Command = TShellFileCommand;
-    EXPECT_EQ(calls, (std::vector<std::pair<Command, std::wstring>>{{Command::OpenLocation, widgets::Utf16(longest.path)},
-                                                                     {Command::Properties, widgets::Utf16(longest.path)},
-                                                                     {Command::Properties, widgets::Utf16(heavy.path)}}));
+    const std::wstring longestPath = widgets::Utf16(longest.path), heavyPath = widgets::Utf16(heavy.path);
+    EXPECT_EQ(calls, (std::vector<std::pair<Command, std::wstring>>{
+                         {Command::OpenLocation, longestPath}, {Command::Properties, longestPath},
+                         {Command::Properties, heavyPath}}));
 
     const World::Process sealed = World::Current()->RunningFrom("\\guardsvc.exe")[0];
     SeePopupMenu([&] { RightClickRow(Processes(), RowOf(sealed.id)); });
