@@ -130,8 +130,8 @@ void Form::SetMainMenu(Menu& menu) {
 
 void Form::AddPopupMenu(Menu& menu) { popupMenus_.push_back(&menu); }
 
-void Form::AddShortcut(WORD virtualKey, MenuItem& item) {
-    shortcuts_.push_back({FVIRTKEY, virtualKey, static_cast<WORD>(item.Id())});
+void Form::AddShortcut(WORD virtualKey, MenuItem& item, BYTE modifiers) {
+    shortcuts_.push_back({static_cast<BYTE>(FVIRTKEY | modifiers), virtualKey, static_cast<WORD>(item.Id())});
     shortcutTable_.reset(CreateAcceleratorTableW(shortcuts_.data(), static_cast<int>(shortcuts_.size())));
 }
 
@@ -205,6 +205,11 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 item->Click();
                 return 0;
             }
+            for (Menu* menu : popupMenus_)
+                if (menu->Handle() == reinterpret_cast<HMENU>(wParam) && menu->OnPopup) {
+                    menu->OnPopup();
+                    return 0;
+                }
             break;
         case WM_SIZE:
             Realign();

@@ -48,7 +48,8 @@ public:
     void AddPopupMenu(Menu& menu);
     // A key that runs a menu item's command while this window is active and
     // enabled, wherever its focus is. The item's caption does not change.
-    void AddShortcut(WORD virtualKey, MenuItem& item);
+    // The modifiers are FCONTROL, FSHIFT, FALT, or none.
+    void AddShortcut(WORD virtualKey, MenuItem& item, BYTE modifiers = 0);
     // Called by the message loop for every message before it is handled:
     // true when the message was a shortcut and its command has run.
     bool TranslateShortcut(MSG& message);

@@ -2,7 +2,8 @@
 // title is its first argument and runs until the window is closed.
 // "--hidden" keeps the window hidden, "--tool" makes it a tool window,
 // "--none" creates no window and only waits, "--hang" shows it minimised
-// and reads no messages for 30 s; "--parent <id>" ends it with that process.
+// and reads no messages for 30 s; "--parent <id>" ends it with that process;
+// '--load "<path>"' loads that library and keeps it.
 #include <windows.h>
 
 #include <cstring>
@@ -21,6 +22,12 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     WatchParent(commandLine);
+    if (const char* load = std::strstr(commandLine, "--load \"")) {
+        char library[MAX_PATH] = {};
+        const char* end = std::strchr(load + 8, '"');
+        if (end && end - (load + 8) < MAX_PATH) std::memcpy(library, load + 8, static_cast<size_t>(end - (load + 8)));
+        if (!LoadLibraryA(library)) return 2;
+    }
     char title[128] = "WindowChild";
     bool hidden = std::strstr(commandLine, "--hidden") != nullptr;
     bool tool = std::strstr(commandLine, "--tool") != nullptr;

@@ -168,8 +168,11 @@ TEST_F(MainWindow, LaysOutTheWindowAsDesignedAndListsEveryProcessOfTheWorld) {
     EXPECT_GT(ColumnWidth(Modules(), kPathColumn), 0);
 
     EXPECT_EQ(MenuCaptions(GetMenu(Main())), (std::vector<std::string>{"&File", "&Desktop", "&System", "&About"}));
-    EXPECT_EQ(MenuCaptions(Popup()), (std::vector<std::string>{"&Switch to process", "Shut&down process", "-",
-                                                               "&Refresh screen", "&Items"}));
+    EXPECT_EQ(MenuCaptions(Popup()),
+              (std::vector<std::string>{"&Switch to process", "Shut&down process", "-", "&Refresh screen", "&Items",
+                                        "-", "&Find module...", "&Open file location", "&Properties"}));
+    EXPECT_EQ(MenuCaptions(Form().popModule.Handle()),
+              (std::vector<std::string>{"&Find in all processes", "&Open file location", "&Properties"}));
     EXPECT_EQ(MenuCaptions(OpenSubmenu(Main(), Popup(), "&Items")),
               std::vector<std::string>(std::begin(kItems), std::end(kItems)));
     EXPECT_EQ(ItemsChecks(), (std::array<bool, 7>{true, true, true, true, true, false, false}));
