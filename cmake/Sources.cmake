@@ -7,6 +7,7 @@ set(OVRELLE_PURE_SOURCES
   src/framework/KmxSessionFlags.cpp
   src/framework/KmxRegistryText.cpp
   src/framework/KmxLinks.cpp
+  src/framework/KmxModuleHits.cpp
   src/sysinfo/JclFileVersionData.cpp
   src/sysinfo/JclAppInstTable.cpp
 )

@@ -6,7 +6,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/scripts/env.sh"
 bash "$top/scripts/setup.sh"
-ovrelle_build --target Ovrelle
+ovrelle_build --target Ovrelle OwnRow
 
 export WINEPREFIX=${WINEPREFIX:-$top/build/wineprefix-run} WINEDEBUG=-all
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
@@ -14,14 +14,9 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
 fi
 
 # No display: a headless run for a screenshot. The helper that finds the row
-# reads the window from outside, as any program on the desktop can.
+# (scripts/own-row.cpp) reads the window from outside, as any program on the
+# desktop can.
 helper="$top/build/own-row.exe"
-if [ ! -f "$helper" ] || [ "$top/scripts/own-row.cpp" -nt "$helper" ] ||
-   [ "$top/tests/support/TestSupport.cpp" -nt "$helper" ] || [ "$top/src/widgets/Utf16.cpp" -nt "$helper" ]; then
-  x86_64-w64-mingw32-g++-posix -std=c++17 -O1 -static -DNOMINMAX -D_WIN32_WINNT=0x0601 \
-    -I"$top/src" -I"$top/tests" -DOVRELLE_EXE_PATH='""' -DOVRELLE_CHILDREN_DIR='""' \
-    -o "$helper" "$top/scripts/own-row.cpp" "$top/tests/support/TestSupport.cpp" "$top/src/widgets/Utf16.cpp"
-fi
 
 wineserver -k 2>/dev/null || true
 ovrelle_display

@@ -43,9 +43,10 @@ clang_runtime() {
 # Found by what it installs, whichever package brought it.
 have_clang_runtime() {
   local dir
-  dir=$(clang -print-runtime-dir 2>/dev/null) || return 1
-  # clang 14 names the library by architecture, later ones by folder.
-  compgen -G "$dir/libclang_rt.fuzzer*.a" >/dev/null
+  dir=$(clang -print-resource-dir 2>/dev/null) || return 1
+  # Debian keeps it in lib/linux (clang 14 and 19 alike); upstream's
+  # per-target folders are looked at as well.
+  compgen -G "$dir/lib/*/libclang_rt.fuzzer*.a" >/dev/null
 }
 
 wanted=(cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686-posix wine xvfb xauth imagemagick

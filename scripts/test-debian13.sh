@@ -28,11 +28,16 @@ quietly() {
 
 [ "$(id -u)" = 0 ] || { echo "debian13: making and entering the system needs root" >&2; exit 1; }
 
-mounted() { findmnt -R -n -o TARGET "$root" 2>/dev/null | grep -v -x "$root" || true; }
+# Every mount at or below the system's folder (findmnt -R would list only
+# those below a folder that is itself a mount point).
+mounted() { findmnt -rn -o TARGET | awk -v root="$root" 'index($0, root "/") == 1 || $0 == root'; }
 
 unmount_all() {
   local point
-  # Deepest first; a busy mount is let go of lazily rather than left behind.
+  for point in proc dev sys; do
+    if mountpoint -q "$root/$point" 2>/dev/null; then umount -R "$root/$point" 2>/dev/null || true; fi
+  done
+  # Whatever is left, deepest first; a busy mount is let go of lazily.
   for point in $(mounted | sort -r); do
     umount "$point" 2>/dev/null || umount -l "$point" 2>/dev/null || true
   done
@@ -42,6 +47,8 @@ unmount_all() {
     return 1
   fi
 }
+
+case "$root" in *[[:space:]]*) echo "debian13: the build tree's path must hold no blanks: $root" >&2; exit 1 ;; esac
 
 if [ ! -f "$root/.ovrelle-ready" ]; then
   # A half-made system is made again, with nothing of the host mounted in it.

@@ -20,7 +20,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Whatever stops the start, the guard included, is shown before the
     // process ends: a windowed program has nowhere else to say it.
     try {
-        // Activates the running instance and ends this process when there is one.
+        // Activates the running instance and ends this process when there is
+        // one that answers.
         AppInstances().EnsureSingleInstance();
         // An elevated administrator reads what the system lets such a user read.
         EnableDebugPrivilege();
@@ -30,6 +31,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         InitCommonControlsEx(&controls);
         application.SetTitle("Ovrelle");
         Controller = std::make_unique<TCMain>();
+        AppInstances().AllowInstanceMessage(application.MainWindowHandle());
         application.MainForm()->Show();
         application.Run();
     } catch (const std::exception& error) {

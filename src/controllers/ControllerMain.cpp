@@ -1,5 +1,6 @@
 #include "controllers/ControllerMain.h"
 
+#include "controllers/ControllerFindModule.h"
 #include "framework/KmxFileInfoClasses.h"
 #include "framework/KmxFormat.h"
 #include "framework/KmxMiscellaneous.h"
@@ -62,6 +63,22 @@ TCMain::TCMain() {
     form.OnEndSession = [this] { StoreSettings(); };
     widgets::Application::Instance().OnHoldEnded = [this] { HoldEnded(); };
     form.lsvProcesses.OnDblClick = [this] { SwitchToProcess(); };
+    form.mniFindModule.OnClick = [this](widgets::MenuItem&) { FindModuleClick(); };
+    form.mniFindInAllProcesses.OnClick = [this](widgets::MenuItem&) { FindInAllProcessesClick(); };
+    form.mniOpenFileLocation.OnClick = [this](widgets::MenuItem&) {
+        FileCommandClick(MainForm->lsvProcesses, TShellFileCommand::OpenLocation);
+    };
+    form.mniProperties.OnClick = [this](widgets::MenuItem&) {
+        FileCommandClick(MainForm->lsvProcesses, TShellFileCommand::Properties);
+    };
+    form.mniModuleFileLocation.OnClick = [this](widgets::MenuItem&) {
+        FileCommandClick(MainForm->lsvModules, TShellFileCommand::OpenLocation);
+    };
+    form.mniModuleProperties.OnClick = [this](widgets::MenuItem&) {
+        FileCommandClick(MainForm->lsvModules, TShellFileCommand::Properties);
+    };
+    form.popProcess.OnPopup = [this] { UpdateFileCommands(); };
+    form.popModule.OnPopup = [this] { UpdateFileCommands(); };
     // Typed letters find a row by its Process (or Module) text or its file
     // name: processes without a version resource have an empty Process text.
     for (widgets::ListView* list : {&form.lsvProcesses, &form.lsvModules})
@@ -107,6 +124,7 @@ TCMain::~TCMain() {
     MainForm->OnEndSession = nullptr;
     MainForm->OnDpiChanged = nullptr;
     widgets::Application::Instance().OnHoldEnded = nullptr;
+    FindModule.reset();
     StoreSettingsAtExit();
     Timer.reset();
 }
@@ -308,6 +326,67 @@ void TCMain::TimerTick() {
     }
 }
 
+TCFindModule& TCMain::FindModuleWindow() {
+    if (!FindModule) {
+        FindModule = std::make_unique<TCFindModule>(MainForm->Handle());
+        FindModule->OnSelectProcess = [this](std::uint32_t processId) { return SelectProcess(processId); };
+    }
+    return *FindModule;
+}
+
+void TCMain::FindModuleClick() {
+    const widgets::ListView& modules = MainForm->lsvModules;
+    if (GetFocus() == modules.Handle() && modules.FocusedRow() >= 0) FindInAllProcessesClick();
+    else FindModuleWindow().Show();
+}
+
+void TCMain::FindInAllProcessesClick() {
+    const widgets::ListView& modules = MainForm->lsvModules;
+    std::string path = modules.RowData(modules.FocusedRow());
+    if (!path.empty()) FindModuleWindow().Find(FileNamePart(path));
+}
+
+void TCMain::UpdateFileCommands() {
+    TfrmMain& form = *MainForm;
+    auto hasFile = [](const widgets::ListView& list) { return HasDirectoryPart(list.RowData(list.FocusedRow())); };
+    form.mniOpenFileLocation.SetEnabled(hasFile(form.lsvProcesses));
+    form.mniProperties.SetEnabled(hasFile(form.lsvProcesses));
+    form.mniFindInAllProcesses.SetEnabled(form.lsvModules.FocusedRow() >= 0);
+    form.mniModuleFileLocation.SetEnabled(hasFile(form.lsvModules));
+    form.mniModuleProperties.SetEnabled(hasFile(form.lsvModules));
+}
+
+void TCMain::FileCommandClick(const widgets::ListView& list, TShellFileCommand command) {
+    const std::string path = list.RowData(list.FocusedRow());
+    if (!HasDirectoryPart(path)) return;
+    const bool location = command == TShellFileCommand::OpenLocation;
+    if (location ? OpenFileLocation(path) : ShowFileProperties(path)) return;
+    const std::string reason = ReasonText(LastErrorText());
+    MessageDlg((location ? "Can not open the location of " : "Can not show the properties of ") + path + ".\r\n" +
+                   reason,
+               DialogKind::Error, DialogButtons::OK);
+}
+
+bool TCMain::SelectProcess(std::uint32_t processId) {
+    widgets::ListView& list = MainForm->lsvProcesses;
+    const std::string idText = ProcessIdText(processId);
+    int row = RowOfProcess(list, idText, 0);
+    // Started since the last refresh: the person asked for it, so the list
+    // is read again, also under the search window.
+    if (row < 0) {
+        RefreshList();
+        row = RowOfProcess(list, idText, 0);
+    }
+    if (row < 0) return false;
+    list.SelectRow(row);
+    list.FocusRow(row);
+    list.ScrollIntoView(row);
+    ShowModules();
+    TJclAppInstances::BringWindowToFront(MainForm->Handle());
+    SetFocus(list.Handle());
+    return true;
+}
+
 // A timer message comes only when no other waits, so the command chosen in
 // the menu that closed runs first.
 void TCMain::HoldEnded() {
@@ -361,6 +440,12 @@ void TCMain::ShutdownProcess() {
     const std::string cannot = "Can not terminate " + name + ".";
     if (processId == -1) {
         MessageDlg(cannot, DialogKind::Information, DialogButtons::OK);
+        return;
+    }
+    // Windows stops at once when one ends: refused before any question.
+    if (IsCriticalProcess(static_cast<DWORD>(processId))) {
+        MessageDlg(cannot + "\r\nIt is a critical process of the system: Windows stops at once when it ends.",
+                   DialogKind::Information, DialogButtons::OK);
         return;
     }
     try {

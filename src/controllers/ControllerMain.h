@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/KmxControllerCustomMain.h"
+#include "framework/KmxShellFiles.h"
 #include "sysinfo/JclSysInfo.h"
 #include "widgets/StatusBar.h"
 
@@ -11,6 +12,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+
+class TCFindModule;
 
 class TCMain : public TCCustomMain {
 public:
@@ -20,6 +23,8 @@ public:
     // Ticks left until the next automatic refresh.
     std::int32_t Countdown = 600;
     std::unique_ptr<widgets::Timer> Timer;
+    // The search window, made when first asked for.
+    std::unique_ptr<TCFindModule> FindModule;
 
     void MenuClick(widgets::MenuItem& sender);
     void RefreshList();
@@ -37,6 +42,16 @@ public:
     void ApplyColumnLayout();
     void DpiChanged();
     void HoldEnded();
+    // Ctrl+F on a module searches for it; elsewhere the search window opens.
+    void FindModuleClick();
+    void FindInAllProcessesClick();
+    // Open file location, Properties: on the whole path of the list's focused row.
+    void FileCommandClick(const widgets::ListView& list, TShellFileCommand command);
+    // Rows without a folder have no file to act on.
+    void UpdateFileCommands();
+    // Selects, shows and focuses the process's row; false when it has ended.
+    bool SelectProcess(std::uint32_t processId);
+    TCFindModule& FindModuleWindow();
 
     TfrmMain& Form() { return *MainForm; }
 

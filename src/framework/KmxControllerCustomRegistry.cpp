@@ -4,8 +4,10 @@
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Utf16.h"
+#include "widgets/Window.h"
 
 #include <algorithm>
+#include <cstdint>
 
 using widgets::Utf16;
 
@@ -14,6 +16,37 @@ namespace {
 const char kForms[] = "Forms";
 
 bool IsSizeable(HWND form) { return (GetWindowLongPtrW(form, GWL_STYLE) & WS_THICKFRAME) != 0; }
+
+// The DPI a window is laid out at: its wrapper's, which follows each change
+// of scale it is told of, or else the system's answer.
+int DpiOf(HWND form) {
+    if (const widgets::Window* wrapper = widgets::Window::FromHandle(form)) return wrapper->Dpi();
+    return widgets::WindowDpi(form);
+}
+
+MONITORINFO MonitorOf(HWND form) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(form, MONITOR_DEFAULTTONEAREST), &monitor);
+    return monitor;
+}
+
+// A stored size in 96-DPI units as pixels at a DPI, within what a window
+// can be (a damaged value must not overflow).
+int PixelsOfStored(std::int32_t designed, int dpi) {
+    long long pixels = (static_cast<long long>(designed) * dpi + 48) / 96;
+    return static_cast<int>(std::clamp<long long>(pixels, 0, 0x7FFF));
+}
+
+// The rectangle moved and cut so that it lies on the work area: the title
+// bar never above the screen.
+RECT OnWorkArea(RECT r, const RECT& work) {
+    LONG width = std::min(r.right - r.left, work.right - work.left);
+    LONG height = std::min(r.bottom - r.top, work.bottom - work.top);
+    LONG left = std::clamp(r.left, work.left, work.right - width);
+    LONG top = std::clamp(r.top, work.top, work.bottom - height);
+    return {left, top, left + width, top + height};
+}
 
 }  // namespace
 
@@ -118,22 +151,42 @@ void TCCustomRegistry::ReadFormPlacement(HWND form, const std::string& formName)
     std::int32_t left = ReadInteger(kForms, formName + "Left", bounds.left);
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
     // Moved first: on a monitor of another scale the window takes that
-    // scale, and then the size stored in that monitor's pixels.
+    // scale, and then the size is given at that monitor's DPI.
     SetWindowPos(form, nullptr, left, top, 0, 0, flags | SWP_NOSIZE);
-    if (!IsSizeable(form) || !GetWindowRect(form, &bounds)) return;
-    std::int32_t width = ReadInteger(kForms, formName + "Width", bounds.right - bounds.left);
-    std::int32_t height = ReadInteger(kForms, formName + "Height", bounds.bottom - bounds.top);
-    SetWindowPos(form, nullptr, 0, 0, width, height, flags | SWP_NOMOVE);
+    if (!GetWindowRect(form, &bounds)) return;
+    if (IsSizeable(form)) {
+        const int dpi = DpiOf(form);
+        const std::int32_t notStored = INT32_MIN;
+        auto pixels = [&](const char* value, LONG current) {
+            std::int32_t stored = ReadInteger(kForms, formName + value, notStored);
+            return stored == notStored ? current : PixelsOfStored(stored, dpi);
+        };
+        bounds.right = bounds.left + pixels("Width", bounds.right - bounds.left);
+        bounds.bottom = bounds.top + pixels("Height", bounds.bottom - bounds.top);
+    }
+    RECT placed = OnWorkArea(bounds, MonitorOf(form).rcWork);
+    SetWindowPos(form, nullptr, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top, flags);
 }
 
 void TCCustomRegistry::WriteFormPlacement(HWND form, const std::string& formName) {
-    RECT bounds;
-    if (!IsWindow(form) || IsIconic(form) || IsZoomed(form) || !GetWindowRect(form, &bounds)) return;
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (!IsWindow(form) || IsIconic(form) || IsZoomed(form) || !GetWindowPlacement(form, &placement)) return;
+    // The normal rectangle, not the one of a window snapped to an edge; the
+    // system gives it in work-area coordinates.
+    RECT bounds = placement.rcNormalPosition;
+    if (!(GetWindowLongPtrW(form, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)) {
+        MONITORINFO monitor = MonitorOf(form);
+        OffsetRect(&bounds, monitor.rcWork.left - monitor.rcMonitor.left, monitor.rcWork.top - monitor.rcMonitor.top);
+    }
     WriteInteger(kForms, formName + "Top", bounds.top);
     WriteInteger(kForms, formName + "Left", bounds.left);
     if (!IsSizeable(form)) return;
-    WriteInteger(kForms, formName + "Width", bounds.right - bounds.left);
-    WriteInteger(kForms, formName + "Height", bounds.bottom - bounds.top);
+    // In 96-DPI units, as the columns' widths: the size reads the same on
+    // a monitor of any scale.
+    int dpi = DpiOf(form);
+    WriteInteger(kForms, formName + "Width", widgets::ScaleFromDpi(bounds.right - bounds.left, dpi));
+    WriteInteger(kForms, formName + "Height", widgets::ScaleFromDpi(bounds.bottom - bounds.top, dpi));
 }
 
 std::int32_t TCCustomRegistry::ReadInteger(const std::string& section, const std::string& name,

@@ -70,11 +70,14 @@ public:
     std::string GetKeyPath() const;
 
     // Moves (and, for a window with a sizing border, sizes) a top-level window
-    // to its stored outer rectangle; what is not stored stays as it is. Values
-    // are applied as read, also to a window that is not shown yet.
+    // to its stored outer rectangle; what is not stored stays as it is. The
+    // size is given at the DPI of the monitor the window is moved to, and the
+    // window is kept on that monitor's work area. Also to a window that is
+    // not shown yet.
     void ReadFormPlacement(HWND form, const std::string& formName);
-    // Stores the window's outer rectangle (width and height only with a sizing
-    // border); writes nothing while the window is minimised or maximised.
+    // Stores the window's normal outer rectangle (width and height only with
+    // a sizing border, in 96-DPI units); writes nothing while the window is
+    // minimised or maximised.
     void WriteFormPlacement(HWND form, const std::string& formName);
 
 protected:

@@ -1,12 +1,22 @@
 #include "sysinfo/JclAppInst.h"
 
+#include "widgets/SystemLibrary.h"
 #include "widgets/Utf16.h"
+
+#include <sddl.h>
 
 #include <cstdlib>
 
 using widgets::Utf16;
 using widgets::Utf8;
 using widgets::Utf8UpToNul;
+
+TWindowMessageApi SystemWindowMessageApi() { return {&::SendMessageTimeoutW, &::IsHungAppWindow, &::AttachThreadInput}; }
+
+TWindowMessageApi& WindowMessageApi() {
+    static TWindowMessageApi api = SystemWindowMessageApi();
+    return api;
+}
 
 // ---------------------------------------------------------------- dispatcher
 
@@ -35,14 +45,14 @@ bool TJclEvent::Signal() { return SetEvent(Handle()) != FALSE; }
 
 // ---------------------------------------------------------------- optex
 
-TJclOptex::TJclOptex(const std::string& name, int spinCount) : name_(name) {
+TJclOptex::TJclOptex(const std::string& name, int spinCount, LPSECURITY_ATTRIBUTES security) : name_(name) {
     if (name.empty()) {
         event_ = std::make_unique<TJclEvent>(nullptr, false, false, std::string());
     } else {
-        event_ = std::make_unique<TJclEvent>(nullptr, false, false, "Optex_Event_" + name);
+        event_ = std::make_unique<TJclEvent>(security, false, false, "Optex_Event_" + name);
         // A new block reads as zeros, which is the free state; an existing
         // one is taken as it is.
-        sharedMapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+        sharedMapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, security, PAGE_READWRITE, 0,
                                                 sizeof(OptexShared), Utf16("Optex_MMF_" + name).c_str()));
         if (!sharedMapping_) {
             DWORD code = GetLastError();
@@ -89,6 +99,15 @@ bool TJclOptex::TryAcquire() {
         }
         if (--attemptsLeft <= 0) return false;
     }
+}
+
+bool TJclOptex::TryAcquireFor(DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    while (!TryAcquire()) {
+        if (GetTickCount() - start >= milliseconds) return false;
+        Sleep(1);
+    }
+    return true;
 }
 
 void TJclOptex::Acquire() {
@@ -168,24 +187,80 @@ TJclSwapFileMapping::TJclSwapFileMapping(const std::string& name, DWORD protect,
 
 // ---------------------------------------------------------------- instances
 
+namespace {
+
+// An access list that gives this user and the system every right on the
+// instance objects. Without it, objects that an elevated instance made
+// carry its token's default list (administrators and the system), which a
+// start of the same user without elevation may not open.
+class TInstanceObjectSecurity {
+public:
+    TInstanceObjectSecurity() {
+        HANDLE rawToken = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return;
+        widgets::UniqueKernelHandle token(rawToken);
+        DWORD size = 0;
+        GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+        std::vector<BYTE> user(size ? size : 1);
+        wchar_t* sid = nullptr;
+        if (!GetTokenInformation(token.get(), TokenUser, user.data(), size, &size) ||
+            !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid))
+            return;
+        std::wstring list = L"D:(A;;GA;;;" + std::wstring(sid) + L")(A;;GA;;;SY)";
+        LocalFree(sid);
+        if (ConvertStringSecurityDescriptorToSecurityDescriptorW(list.c_str(), SDDL_REVISION_1, &descriptor_, nullptr))
+            attributes_ = {sizeof attributes_, descriptor_, FALSE};
+    }
+    ~TInstanceObjectSecurity() {
+        if (descriptor_) LocalFree(descriptor_);
+    }
+    TInstanceObjectSecurity(const TInstanceObjectSecurity&) = delete;
+    TInstanceObjectSecurity& operator=(const TInstanceObjectSecurity&) = delete;
+
+    // Null (the default list) where the list could not be made.
+    LPSECURITY_ATTRIBUTES Attributes() { return descriptor_ ? &attributes_ : nullptr; }
+
+private:
+    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+    SECURITY_ATTRIBUTES attributes_{};
+};
+
+}  // namespace
+
 TJclAppInstances::TJclAppInstances() : TJclAppInstances(NameBaseOf(ExecutablePath())) {}
 
 TJclAppInstances::TJclAppInstances(const std::string& nameBase)
     : processId_(GetCurrentProcessId()), nameBase_(nameBase) {
-    optex_ = std::make_unique<TJclOptex>(nameBase_ + "_Otx", 4000);
-    {
-        TJclOptexGuard lock(*optex_);
-        mapping_ = std::make_unique<TJclSwapFileMapping>(nameBase_ + "_Map", PAGE_READWRITE, sizeof(InstanceTable));
-        TJclFileMappingView& view =
-            TJclFileMappingView::Create(mapping_.get(), FILE_MAP_ALL_ACCESS, sizeof(InstanceTable), 0);
-        table_ = static_cast<InstanceTable*>(view.Memory());
-        if (!mapping_->AlreadyExisted()) ZeroMemory(table_, sizeof(InstanceTable));
+    TInstanceObjectSecurity security;
+    try {
+        optex_ = std::make_unique<TJclOptex>(nameBase_ + "_Otx", 4000, security.Attributes());
+        // An instance stopped while it holds the lock leaves this one as
+        // one that may not open the objects.
+        TJclOptexGuard lock(*optex_, AnswerTimeoutMs);
+        if (lock.Held()) {
+            mapping_ = std::make_unique<TJclSwapFileMapping>(nameBase_ + "_Map", PAGE_READWRITE,
+                                                             sizeof(InstanceTable), security.Attributes());
+            TJclFileMappingView& view =
+                TJclFileMappingView::Create(mapping_.get(), FILE_MAP_ALL_ACCESS, sizeof(InstanceTable), 0);
+            table_ = static_cast<InstanceTable*>(view.Memory());
+            if (!mapping_->AlreadyExisted()) ZeroMemory(table_, sizeof(InstanceTable));
+        }
+    } catch (const EJclWin32Error& error) {
+        // Made by an instance this process may not open: it runs. Any other
+        // failure stops the start.
+        if (error.LastError() != ERROR_ACCESS_DENIED) throw;
+        table_ = nullptr;
     }
+    if (!table_) LeaveTable();
     messageId_ = RegisterWindowMessageW(Utf16(nameBase_ + "_Msg").c_str());
 }
 
 TJclAppInstances::~TJclAppInstances() {
     UnregisterInstance();
+    LeaveTable();
+}
+
+void TJclAppInstances::LeaveTable() {
     table_ = nullptr;
     mapping_.reset();
     optex_.reset();
@@ -245,9 +320,14 @@ std::string TJclAppInstances::ExecutablePath() {
 }
 
 bool TJclAppInstances::RegisterInstance(std::uint16_t maxInstances) {
+    if (!table_) return false;
     bool withinLimit;
     {
-        TJclOptexGuard lock(*optex_);
+        TJclOptexGuard lock(*optex_, AnswerTimeoutMs);
+        if (!lock.Held()) {
+            LeaveTable();
+            return false;
+        }
         withinLimit = RegisterInstanceId(*table_, maxInstances, processId_);
     }
     if (withinLimit) BroadcastInstanceEvent(InstanceCreated, static_cast<std::int32_t>(processId_));
@@ -255,8 +335,10 @@ bool TJclAppInstances::RegisterInstance(std::uint16_t maxInstances) {
 }
 
 void TJclAppInstances::UnregisterInstance() {
+    if (!table_) return;
     {
-        TJclOptexGuard lock(*optex_);
+        TJclOptexGuard lock(*optex_, AnswerTimeoutMs);
+        if (!lock.Held()) return;
         RemoveInstanceId(*table_, processId_);
     }
     BroadcastInstanceEvent(InstanceDestroyed, static_cast<std::int32_t>(processId_));
@@ -282,7 +364,9 @@ constexpr DWORD PostRetryLimitMs = 1000;
 }  // namespace
 
 void TJclAppInstances::BroadcastInstanceEvent(std::int32_t code, std::int32_t value) {
-    TJclOptexGuard lock(*optex_);
+    if (!table_) return;
+    TJclOptexGuard lock(*optex_, AnswerTimeoutMs);
+    if (!lock.Held()) return;
     std::uint16_t count = ::InstanceCount(*table_);
     BroadcastTarget target{messageId_, static_cast<WPARAM>(code), static_cast<LPARAM>(value)};
     for (std::uint16_t i = 0; i < count; ++i) {
@@ -291,7 +375,11 @@ void TJclAppInstances::BroadcastInstanceEvent(std::int32_t code, std::int32_t va
         DWORD thread = GetWindowThreadProcessId(window, nullptr);
         DWORD start = GetTickCount();
         while (!PostThreadMessageW(thread, target.message, target.code, target.value)) {
-            if (GetLastError() == ERROR_INVALID_THREAD_ID || GetTickCount() - start >= PostRetryLimitMs) break;
+            // A thread of a higher integrity level refuses the post for good.
+            DWORD error = GetLastError();
+            if (error == ERROR_INVALID_THREAD_ID || error == ERROR_ACCESS_DENIED ||
+                GetTickCount() - start >= PostRetryLimitMs)
+                break;
             Sleep(1);
         }
         EnumThreadWindows(thread, NotifyWindow, reinterpret_cast<LPARAM>(&target));
@@ -299,16 +387,24 @@ void TJclAppInstances::BroadcastInstanceEvent(std::int32_t code, std::int32_t va
 }
 
 std::uint32_t TJclAppInstances::InstanceProcessId(std::int32_t index) {
-    TJclOptexGuard lock(*optex_);
-    return InstanceIdAt(*table_, index);
+    if (!table_) return 0;
+    TJclOptexGuard lock(*optex_, AnswerTimeoutMs);
+    return lock.Held() ? InstanceIdAt(*table_, index) : 0;
 }
 
 int TJclAppInstances::InstanceCount() {
-    TJclOptexGuard lock(*optex_);
-    return ::InstanceCount(*table_);
+    if (!table_) return 0;
+    TJclOptexGuard lock(*optex_, AnswerTimeoutMs);
+    return lock.Held() ? ::InstanceCount(*table_) : 0;
 }
 
 namespace {
+
+bool IsApplicationWindow(HWND window) {
+    // One character more than the name holds, so a longer class differs.
+    wchar_t className[14] = {};
+    return GetClassNameW(window, className, 14) > 0 && Utf8UpToNul(className, 14) == ApplicationWindowClassName;
+}
 
 struct WindowSearch {
     DWORD processId;
@@ -319,13 +415,37 @@ BOOL CALLBACK MatchApplicationWindow(HWND window, LPARAM param) {
     auto* search = reinterpret_cast<WindowSearch*>(param);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId) return TRUE;
-    // One character more than the name holds, so a longer class differs.
-    wchar_t className[14] = {};
-    if (GetClassNameW(window, className, 14) <= 0) return TRUE;
-    if (Utf8UpToNul(className, 14) != ApplicationWindowClassName) return TRUE;
+    if (owner != search->processId || !IsApplicationWindow(window)) return TRUE;
     search->found = window;
     return FALSE;
+}
+
+// The path of a process's executable, asked with the least rights a process
+// grants (an elevated one grants them to its user's other programs too).
+std::string ImagePathOf(DWORD processId) {
+    static widgets::SystemFunction<BOOL WINAPI(HANDLE, DWORD, LPWSTR, PDWORD)> query(widgets::Kernel32Library(),
+                                                                                     "QueryFullProcessImageNameW");
+    if (!query) return {};
+    widgets::UniqueKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    std::wstring path(32768, L'\0');
+    DWORD size = static_cast<DWORD>(path.size());
+    if (!process || !query.Get()(process.get(), 0, path.data(), &size)) return {};
+    return Utf8(path.data(), size);
+}
+
+struct FileWindows {
+    std::string exePath;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindowOfFile(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<FileWindows*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != GetCurrentProcessId() && IsApplicationWindow(window) &&
+        widgets::SameTextIgnoringCase(ImagePathOf(owner), search->exePath))
+        search->found.push_back(window);
+    return TRUE;
 }
 
 }  // namespace
@@ -336,6 +456,29 @@ HWND TJclAppInstances::FindApplicationWindow(std::uint32_t processId) {
     return search.found;
 }
 
+std::vector<HWND> TJclAppInstances::InstanceWindows() {
+    std::vector<std::uint32_t> others;
+    {
+        TJclOptexGuard lock(*optex_, AnswerTimeoutMs);
+        if (!lock.Held()) {
+            LeaveTable();
+            return WindowsOfThisFile();
+        }
+        for (std::uint16_t i = 0; i < ::InstanceCount(*table_); ++i)
+            if (table_->ProcessIds[i] != processId_) others.push_back(table_->ProcessIds[i]);
+    }
+    std::vector<HWND> windows;
+    for (std::uint32_t id : others)
+        if (HWND window = FindApplicationWindow(id)) windows.push_back(window);
+    return windows;
+}
+
+std::vector<HWND> TJclAppInstances::WindowsOfThisFile() {
+    FileWindows search{ExecutablePath(), {}};
+    EnumWindows(CollectWindowOfFile, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 bool TJclAppInstances::ActivateInstance(std::int32_t index) {
     std::uint32_t processId = InstanceProcessId(index);
     if (processId == 0) return false;
@@ -343,15 +486,44 @@ bool TJclAppInstances::ActivateInstance(std::int32_t index) {
 }
 
 void TJclAppInstances::EnsureInstanceLimit(std::uint16_t maxInstances) {
-    if (RegisterInstance(maxInstances)) return;
-    ActivateInstance(0);
-    // The orderly exit runs the static destructors, which unregister us.
-    std::exit(0);
+    if (!Refused() && RegisterInstance(maxInstances)) return;
+    std::vector<HWND> running = Refused() ? WindowsOfThisFile() : InstanceWindows();
+    for (HWND window : running) {
+        if (!Answers(window)) continue;
+        BringWindowToFront(window);
+        // The orderly exit runs the static destructors, which unregister us.
+        std::exit(0);
+    }
+    // One registered without a window yet is starting and shows itself. One
+    // that does not answer would leave the person without a viewer: this
+    // process runs beside it, as Task Manager does.
+    if (running.empty() && !Refused()) std::exit(0);
+}
+
+void TJclAppInstances::AllowInstanceMessage(HWND window) const {
+    static widgets::SystemFunction<BOOL WINAPI(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT)> allow(
+        widgets::User32Library(), "ChangeWindowMessageFilterEx");
+    if (window && messageId_ && allow) allow.Get()(window, messageId_, MSGFLT_ALLOW, nullptr);
+}
+
+bool TJclAppInstances::Answers(HWND window) {
+    DWORD_PTR result = 0;
+    if (WindowMessageApi().SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, AnswerTimeoutMs, &result))
+        return true;
+    return GetLastError() == ERROR_ACCESS_DENIED;
 }
 
 bool TJclAppInstances::BringWindowToFront(HWND window) {
     if (!window) return false;
-    if (IsIconic(window)) SendMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    const TWindowMessageApi& api = WindowMessageApi();
+    if (IsIconic(window)) {
+        // The restore waits for the window's thread: not for one the system
+        // counts as hung, and not for longer than a person would.
+        DWORD_PTR result = 0;
+        if (api.IsHungAppWindow(window) || !api.SendMessageTimeoutW(window, WM_SYSCOMMAND, SC_RESTORE, 0,
+                                                                    SMTO_ABORTIFHUNG, AnswerTimeoutMs, &result))
+            return SetForegroundWindow(window) != FALSE;
+    }
     return ForceForegroundWindow(window);
 }
 
@@ -362,10 +534,14 @@ bool TJclAppInstances::ForceForegroundWindow(HWND window) {
     DWORD foregroundThread = GetWindowThreadProcessId(foreground, nullptr);
     DWORD windowThread = GetWindowThreadProcessId(window, nullptr);
     if (foregroundThread == windowThread) return SetForegroundWindow(window) != FALSE;
+    const TWindowMessageApi& api = WindowMessageApi();
+    // A thread whose input is joined to a hung one's hangs with it.
+    if (api.IsHungAppWindow(window) || (foreground && api.IsHungAppWindow(foreground)))
+        return SetForegroundWindow(window) != FALSE;
     // Sharing the foreground thread's input state lifts the foreground lock.
-    AttachThreadInput(foregroundThread, windowThread, TRUE);
+    api.AttachThreadInput(foregroundThread, windowThread, TRUE);
     BOOL done = SetForegroundWindow(window);
-    AttachThreadInput(foregroundThread, windowThread, FALSE);
+    api.AttachThreadInput(foregroundThread, windowThread, FALSE);
     if (!done) return false;
     return SetForegroundWindow(window) != FALSE;
 }

@@ -19,6 +19,23 @@
 // instances find each other's window by it (at most 13 characters).
 inline constexpr char ApplicationWindowClassName[] = "OvrelleMain";
 
+// How long this program waits for another program's window to answer: a
+// program that hangs, or is stopped, must not hang this one with it.
+inline constexpr DWORD AnswerTimeoutMs = 3000;
+
+// The calls that wait for another program's window or tie this thread's
+// input to its thread. A test stands in for them to play a program that
+// Windows counts as hung (Wine counts a thread so only after five seconds
+// without reading its messages).
+struct TWindowMessageApi {
+    decltype(&::SendMessageTimeoutW) SendMessageTimeoutW;
+    decltype(&::IsHungAppWindow) IsHungAppWindow;
+    decltype(&::AttachThreadInput) AttachThreadInput;
+};
+TWindowMessageApi& WindowMessageApi();
+// The system's own functions, for restoring the table.
+TWindowMessageApi SystemWindowMessageApi();
+
 // A waitable kernel object. The handle is closed on destruction.
 class TJclDispatcherObject {
 public:
@@ -67,13 +84,16 @@ static_assert(sizeof(OptexShared) == 16, "the lock state is shared with other bu
 // spinning fails. An unnamed lock is private to the process.
 class TJclOptex {
 public:
-    explicit TJclOptex(const std::string& name = {}, int spinCount = 4000);
+    explicit TJclOptex(const std::string& name = {}, int spinCount = 4000, LPSECURITY_ATTRIBUTES security = nullptr);
     ~TJclOptex();
     TJclOptex(const TJclOptex&) = delete;
     TJclOptex& operator=(const TJclOptex&) = delete;
 
     void Acquire();
     bool TryAcquire();
+    // Tries again until the time is up, never waiting on the event: an owner
+    // that is stopped or hung does not hold the caller for good.
+    bool TryAcquireFor(DWORD milliseconds);
     // Only by the owning thread, once per acquisition.
     void Release();
     // A negative count means 4000; a single processor keeps the stored count.
@@ -91,16 +111,21 @@ private:
     OptexShared* shared_ = &privateShared_;
 };
 
-// Holds a lock for the life of a scope.
+// Holds a lock for the life of a scope, when it comes within the time.
 class TJclOptexGuard {
 public:
-    explicit TJclOptexGuard(TJclOptex& optex) : optex_(optex) { optex_.Acquire(); }
-    ~TJclOptexGuard() { optex_.Release(); }
+    TJclOptexGuard(TJclOptex& optex, DWORD milliseconds)
+        : optex_(optex), held_(optex.TryAcquireFor(milliseconds)) {}
+    ~TJclOptexGuard() {
+        if (held_) optex_.Release();
+    }
     TJclOptexGuard(const TJclOptexGuard&) = delete;
     TJclOptexGuard& operator=(const TJclOptexGuard&) = delete;
+    bool Held() const noexcept { return held_; }
 
 private:
     TJclOptex& optex_;
+    bool held_;
 };
 
 class TJclCustomFileMapping;
@@ -169,7 +194,12 @@ public:
     static constexpr WPARAM InstanceCreated = 1;
     static constexpr WPARAM InstanceDestroyed = 2;
 
-    // Named after the running executable's path.
+    // Named after the running executable's path. Objects that another
+    // instance made and that refuse this process (an elevated instance's, to
+    // a start of the same user without elevation), or a lock that another
+    // holds beyond AnswerTimeoutMs (stopped), leave it without a table:
+    // Refused() says so, and another instance is taken to run. No operation
+    // waits longer for the lock.
     TJclAppInstances();
     // Named after another base, for a registry apart from the program's own.
     explicit TJclAppInstances(const std::string& nameBase);
@@ -197,23 +227,43 @@ public:
     int InstanceCount();
     static HWND FindApplicationWindow(std::uint32_t processId);
     bool ActivateInstance(std::int32_t index);
-    // Returns only when this instance may run; otherwise activates the first
-    // instance and ends the process with exit code 0.
+    // Returns only when this instance may run; otherwise activates the
+    // first running instance that answers and ends the process with exit
+    // code 0. When the running ones have windows and none answers within
+    // AnswerTimeoutMs (hung, or stopped), this one runs beside them.
     void EnsureInstanceLimit(std::uint16_t maxInstances);
     void EnsureSingleInstance() { EnsureInstanceLimit(1); }
+    bool Refused() const noexcept { return table_ == nullptr; }
+    // Lets the notification message reach the window from instances of a
+    // lower integrity level (this one elevated, they not).
+    void AllowInstanceMessage(HWND window) const;
 
-    // Restores a minimised window, then forces it to the foreground.
+    // Restores a minimised window, then forces it to the foreground. A
+    // window that does not answer is not waited for beyond AnswerTimeoutMs.
     static bool BringWindowToFront(HWND window);
+    // Never joins this thread's input to that of a hung window's thread.
     static bool ForceForegroundWindow(HWND window);
+    // The window handles a message within AnswerTimeoutMs, or the system
+    // refuses to pass this process's messages to it (a window of a higher
+    // integrity level: it runs).
+    static bool Answers(HWND window);
 
     const std::string& NameBase() const noexcept { return nameBase_; }
     UINT MessageID() const noexcept { return messageId_; }
 
 private:
+    // The application windows of the other registered instances, in order.
+    std::vector<HWND> InstanceWindows();
+    // Without a table: the application windows of other processes that run
+    // this executable file.
+    static std::vector<HWND> WindowsOfThisFile();
+    // Goes on without the table, as when refused.
+    void LeaveTable();
+
     DWORD processId_;
     std::string nameBase_;
     std::unique_ptr<TJclSwapFileMapping> mapping_;
-    InstanceTable* table_ = nullptr;  // the view of mapping_
+    InstanceTable* table_ = nullptr;  // the view of mapping_; null when refused
     UINT messageId_ = 0;
     std::unique_ptr<TJclOptex> optex_;
 };

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <cwchar>
+#include <cwctype>
 #include <map>
 #include <memory>
 #include <utility>
@@ -136,8 +138,11 @@ class TDriveDevices {
 public:
     std::string DrivePath(const std::string& devicePath) {
         std::wstring path = Utf16(devicePath);
-        static const std::wstring network = L"\\Device\\Mup\\";
-        if (StartsWith(path, network)) return Utf8(L"\\\\" + path.substr(network.size()));
+        for (const wchar_t* network : {L"\\Device\\Mup\\", L"\\Device\\LanmanRedirector\\"}) {
+            if (!StartsWith(path, network)) continue;
+            std::wstring rest = path.substr(std::wcslen(network));
+            return rest.empty() || rest[0] != L';' ? Utf8(L"\\\\" + rest) : RedirectedDrivePath(rest);
+        }
         if (!read_) Read();
         for (const auto& [device, drive] : drives_)
             if (StartsWith(path, device + L"\\")) return Utf8(drive + path.substr(device.size()));
@@ -145,10 +150,30 @@ public:
     }
 
 private:
+    // Device names compare as file names do: ordinally, ignoring case.
     static bool StartsWith(const std::wstring& text, const std::wstring& start) {
-        return text.size() >= start.size() &&
-               CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, text.data(), static_cast<int>(start.size()),
-                              start.data(), static_cast<int>(start.size())) == CSTR_EQUAL;
+        return text.size() >= start.size() && widgets::SameTextIgnoringCase(Utf8(text.substr(0, start.size())),
+                                                                            Utf8(start));
+    }
+    // A file of a mapped network drive as the redirector names it below its
+    // device (";LanmanRedirector\;Z:<logon id>\server\share\dir\file.exe"
+    // below \Device\Mup, ";Z:<logon id>\server\share\..." below the
+    // redirector's own) is "Z:\dir\file.exe". Where no drive letter is
+    // named, the file name is all that is sure.
+    static std::string RedirectedDrivePath(const std::wstring& rest) {
+        for (size_t part = 0; part < rest.size() && rest[part] == L';';) {
+            size_t end = std::min(rest.find(L'\\', part), rest.size());
+            wchar_t letter = rest[part + 1];
+            bool drive = end - part >= 3 && std::iswalpha(letter) && rest[part + 2] == L':';
+            part = end + 1;
+            if (!drive) continue;
+            // The server and the share follow: what comes after them lies on the drive.
+            size_t share = rest.find(L'\\', part);
+            size_t folder = share == std::wstring::npos ? share : rest.find(L'\\', share + 1);
+            if (folder == std::wstring::npos) break;
+            return Utf8(std::wstring{letter, L':'} + rest.substr(folder));
+        }
+        return FileNamePart(Utf8(rest));
     }
     void Read() {
         read_ = true;
@@ -732,4 +757,26 @@ std::uint8_t MemoryLoadPercent() {
     status.dwLength = sizeof status;
     GlobalMemoryStatus(&status);
     return static_cast<std::uint8_t>(status.dwMemoryLoad);
+}
+
+TNtQueryInformationProcess& NtQueryInformationProcessEntry() {
+    static TNtQueryInformationProcess entry = reinterpret_cast<TNtQueryInformationProcess>(
+        widgets::NtdllLibrary().Find("NtQueryInformationProcess"));
+    return entry;
+}
+
+bool IsCriticalProcess(DWORD processId) {
+    const ULONG kProcessBreakOnTermination = 29;
+    TNtQueryInformationProcess query = NtQueryInformationProcessEntry();
+    if (!query) return false;
+    // The least rights first (all that a protected process grants; they
+    // answer from 8.1 on), then the query rights of the systems before.
+    for (DWORD access : {kQueryLimited, static_cast<DWORD>(PROCESS_QUERY_INFORMATION)}) {
+        UniqueKernelHandle process(OpenProcess(access, FALSE, processId));
+        ULONG breakOnTermination = 0;
+        if (process && query(process.get(), kProcessBreakOnTermination, &breakOnTermination,
+                             sizeof breakOnTermination, nullptr) >= 0)
+            return breakOnTermination != 0;
+    }
+    return false;
 }

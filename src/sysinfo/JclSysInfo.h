@@ -148,3 +148,11 @@ using TDwmGetWindowAttribute = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
 // The entry point, resolved on first use; tests may set their own.
 TDwmGetWindowAttribute& DwmGetWindowAttributeEntry();
 std::uint8_t MemoryLoadPercent();
+
+// A process that Windows marks critical (its break-on-termination flag):
+// when it ends, the system stops at once (CRITICAL_PROCESS_DIED). False when
+// the system does not tell.
+bool IsCriticalProcess(DWORD processId);
+using TNtQueryInformationProcess = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+// The entry point, resolved on first use; tests may set their own.
+TNtQueryInformationProcess& NtQueryInformationProcessEntry();

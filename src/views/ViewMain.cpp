@@ -37,6 +37,13 @@ TfrmMain::TfrmMain()
       N1(popProcess.Add("N1", "-")),
       mniRefresh(popProcess.Add("mniRefresh", "&Refresh screen")),
       mniItems(popProcess.Add("mniItems", "&Items")),
+      N2(popProcess.Add("N2", "-")),
+      mniFindModule(popProcess.Add("mniFindModule", "&Find module...")),
+      mniOpenFileLocation(popProcess.Add("mniOpenFileLocation", "&Open file location")),
+      mniProperties(popProcess.Add("mniProperties", "&Properties")),
+      mniFindInAllProcesses(popModule.Add("mniFindInAllProcesses", "&Find in all processes")),
+      mniModuleFileLocation(popModule.Add("mniModuleFileLocation", "&Open file location")),
+      mniModuleProperties(popModule.Add("mniModuleProperties", "&Properties")),
       lsvProcesses(Handle(), kProcesses, {true}),
       Splitter1(Handle()),
       lsvModules(Handle(), kModules, {false}),
@@ -69,11 +76,23 @@ TfrmMain::TfrmMain()
 
     SetMainMenu(mmMain);
     AddPopupMenu(popProcess);
+    AddPopupMenu(popModule);
     // The keys every process viewer answers; the captions stay as they are.
     AddShortcut(VK_F5, mniRefresh);
     AddShortcut(VK_DELETE, mniShutdownprocess);
     AddShortcut(VK_RETURN, mniSwitch);
+    AddShortcut('F', mniFindModule, FCONTROL);
     lsvProcesses.OnContextMenu = [this](int x, int y) { popProcess.Popup(Handle(), x, y); };
+    lsvModules.OnContextMenu = [this](int x, int y) {
+        // Its commands act on the row under the pointer, which a click
+        // beside a row's first cell does not select in this list.
+        int row = lsvModules.RowAt(x, y);
+        if (row >= 0) {
+            lsvModules.SelectRow(row);
+            lsvModules.FocusRow(row);
+        }
+        popModule.Popup(Handle(), x, y);
+    };
     mniAbout.OnClick = [this](widgets::MenuItem&) { mniAboutClick(); };
 
     // From the bottom up: the status bar, the module list, the splitter;

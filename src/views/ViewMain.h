@@ -1,6 +1,6 @@
 // The main window: the process list, the splitter, the module list and the
-// status bar, with the main and popup menus. Passive: the controller
-// attaches every handler but the About command's.
+// status bar, with the main menu and the popup menus of the two lists.
+// Passive: the controller attaches every handler but the About command's.
 #pragma once
 
 #include "widgets/Form.h"
@@ -30,7 +30,16 @@ public:
     widgets::MenuItem& N1;
     widgets::MenuItem& mniRefresh;
     widgets::MenuItem& mniItems;
+    widgets::MenuItem& N2;
+    widgets::MenuItem& mniFindModule;
+    widgets::MenuItem& mniOpenFileLocation;
+    widgets::MenuItem& mniProperties;
     widgets::MenuItem* mniItem[7];
+
+    widgets::Menu popModule{true};
+    widgets::MenuItem& mniFindInAllProcesses;
+    widgets::MenuItem& mniModuleFileLocation;
+    widgets::MenuItem& mniModuleProperties;
 
     widgets::ImageList ProcessIconList;
     widgets::ImageList ModulleIconList;

@@ -4,6 +4,8 @@
 #include "widgets/SystemLibrary.h"
 #include "widgets/Utf16.h"
 
+#include <algorithm>
+
 namespace widgets {
 
 namespace {
@@ -128,8 +130,8 @@ void Form::SetMainMenu(Menu& menu) {
 
 void Form::AddPopupMenu(Menu& menu) { popupMenus_.push_back(&menu); }
 
-void Form::AddShortcut(WORD virtualKey, MenuItem& item) {
-    shortcuts_.push_back({FVIRTKEY, virtualKey, static_cast<WORD>(item.Id())});
+void Form::AddShortcut(WORD virtualKey, MenuItem& item, BYTE modifiers) {
+    shortcuts_.push_back({static_cast<BYTE>(FVIRTKEY | modifiers), virtualKey, static_cast<WORD>(item.Id())});
     shortcutTable_.reset(CreateAcceleratorTableW(shortcuts_.data(), static_cast<int>(shortcuts_.size())));
 }
 
@@ -143,13 +145,17 @@ bool Form::TranslateShortcut(MSG& message) {
 
 void Form::Show() {
     if (!shown_ && centerOnFirstShow_) {
+        // On the work area of the monitor the window is on, so that it keeps
+        // the scale it was laid out at; its title bar never above the screen.
         RECT r{};
         GetWindowRect(Handle(), &r);
-        RECT work{};
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        GetMonitorInfoW(MonitorFromWindow(Handle(), MONITOR_DEFAULTTONEAREST), &monitor);
+        const RECT& work = monitor.rcWork;
         int width = r.right - r.left, height = r.bottom - r.top;
-        SetWindowPos(Handle(), nullptr, work.left + (work.right - work.left - width) / 2,
-                     work.top + (work.bottom - work.top - height) / 2, 0, 0,
+        SetWindowPos(Handle(), nullptr, std::max(work.left, work.left + (work.right - work.left - width) / 2),
+                     std::max(work.top, work.top + (work.bottom - work.top - height) / 2), 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     shown_ = true;
@@ -199,6 +205,11 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 item->Click();
                 return 0;
             }
+            for (Menu* menu : popupMenus_)
+                if (menu->Handle() == reinterpret_cast<HMENU>(wParam) && menu->OnPopup) {
+                    menu->OnPopup();
+                    return 0;
+                }
             break;
         case WM_SIZE:
             Realign();
@@ -213,6 +224,10 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_ENDSESSION:
             if (wParam && OnEndSession) OnEndSession();
+            // The Restart Manager asks this program to close so that a file
+            // it uses can be replaced; the session goes on and the process is
+            // not ended for it.
+            if (wParam && (lParam & ENDSESSION_CLOSEAPP)) Close();
             return 0;
         case WM_DPICHANGED:
             ChangeDpi(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));

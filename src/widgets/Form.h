@@ -48,7 +48,8 @@ public:
     void AddPopupMenu(Menu& menu);
     // A key that runs a menu item's command while this window is active and
     // enabled, wherever its focus is. The item's caption does not change.
-    void AddShortcut(WORD virtualKey, MenuItem& item);
+    // The modifiers are FCONTROL, FSHIFT, FALT, or none.
+    void AddShortcut(WORD virtualKey, MenuItem& item, BYTE modifiers = 0);
     // Called by the message loop for every message before it is handled:
     // true when the message was a shortcut and its command has run.
     bool TranslateShortcut(MSG& message);
@@ -64,7 +65,8 @@ public:
     // and what it shows in pixels of the old (icons) is the owner's to renew.
     std::function<void()> OnDpiChanged;
     // The session ends (not when an end is cancelled): the system ends the
-    // process as soon as this returns, with no close on the way.
+    // process as soon as this returns, with no close on the way. Also when
+    // the Restart Manager asks the program to close; the form then closes.
     std::function<void()> OnEndSession;
     // Return false to refuse the close; the window then stays.
     std::function<bool()> OnCloseQuery;

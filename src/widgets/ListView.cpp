@@ -440,6 +440,16 @@ void ListView::FocusRow(int row) {
     SendMessageW(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
+void ListView::ScrollIntoView(int row) {
+    if (row >= 0 && row < RowCount()) SendMessageW(Handle(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+}
+
+int ListView::RowAt(int screenX, int screenY) const {
+    POINT client{screenX, screenY};
+    ScreenToClient(Handle(), &client);
+    return CellAt(MAKELPARAM(client.x, client.y)).row;
+}
+
 void ListView::BeginUpdate() { ++updateDepth_; }
 
 void ListView::EndUpdate() {

@@ -137,6 +137,10 @@ public:
     int FocusedRow() const;
     void SelectRow(int row);   // -1 selects nothing
     void FocusRow(int row);
+    // Scrolls the list as little as it takes to show the whole row.
+    void ScrollIntoView(int row);
+    // The row at a point of the screen, in any of its cells; -1 for none.
+    int RowAt(int screenX, int screenY) const;
 
     bool VerticalScrollBarShown() const;
     // Gives the self-fitting column the client width that the other

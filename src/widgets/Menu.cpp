@@ -19,6 +19,11 @@ void MenuItem::SetChecked(bool checked) {
     if (parent_) CheckMenuItem(parent_, id_, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
+void MenuItem::SetEnabled(bool enabled) {
+    enabled_ = enabled;
+    if (parent_) EnableMenuItem(parent_, id_, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
 MenuItem& MenuItem::Add(const std::string& name, const std::string& caption, int tag) {
     if (!submenu_) {
         submenu_ = CreatePopupMenu();
@@ -42,7 +47,7 @@ void MenuItem::AppendTo(HMENU parent) {
         AppendMenuW(parent, MF_SEPARATOR, id_, nullptr);
         return;
     }
-    UINT flags = MF_STRING | (checked_ ? MF_CHECKED : MF_UNCHECKED);
+    UINT flags = MF_STRING | (checked_ ? MF_CHECKED : MF_UNCHECKED) | (enabled_ ? MF_ENABLED : MF_GRAYED);
     std::wstring caption = Utf16(caption_);
     if (submenu_) AppendMenuW(parent, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(submenu_), caption.c_str());
     else AppendMenuW(parent, flags, id_, caption.c_str());

@@ -25,6 +25,9 @@ public:
 
     bool Checked() const { return checked_; }
     void SetChecked(bool checked);
+    // A disabled item shows grey and cannot be chosen.
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled);
 
     // Adds an item to this item's submenu; "-" as caption is a separator.
     MenuItem& Add(const std::string& name, const std::string& caption, int tag = 0);
@@ -50,6 +53,7 @@ private:
     int tag_;
     UINT id_;
     bool checked_ = false;
+    bool enabled_ = true;
     HMENU parent_ = nullptr;
     HMENU submenu_ = nullptr;  // owned by the menu tree it is part of
     std::vector<std::unique_ptr<MenuItem>> items_;
@@ -68,6 +72,9 @@ public:
     MenuItem* FindBySubmenu(HMENU submenu);
     // Opens a popup menu at a screen position; its commands go to owner.
     void Popup(HWND owner, int x, int y);
+    // The popup menu is about to open (the form that dispatches its
+    // commands calls it): the items can be brought up to date.
+    std::function<void()> OnPopup;
     // A menu bar that is set on a window is destroyed with the window.
     void ReleaseToWindow() { handle_.release(); }
 

@@ -1,5 +1,7 @@
 #include "widgets/Utf16.h"
 
+#include "widgets/SystemLibrary.h"
+
 #include <cwchar>
 
 namespace widgets {
@@ -65,8 +67,18 @@ std::wstring ShortFilePath(const std::string& path) {
 
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
     std::wstring wideA = Utf16(a), wideB = Utf16(b);
-    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wideA.data(), static_cast<int>(wideA.size()),
-                          wideB.data(), static_cast<int>(wideB.size())) == CSTR_EQUAL;
+    if (wideA.size() != wideB.size()) return false;
+    static SystemFunction<int WINAPI(LPCWSTR, int, LPCWSTR, int, BOOL)> ordinal(Kernel32Library(),
+                                                                                 "CompareStringOrdinal");
+    if (ordinal)
+        return ordinal.Get()(wideA.data(), static_cast<int>(wideA.size()), wideB.data(),
+                             static_cast<int>(wideB.size()), TRUE) == CSTR_EQUAL;
+    // Before Vista: both in capitals by the invariant table, then unit by unit.
+    for (std::wstring* text : {&wideA, &wideB})
+        if (!text->empty())
+            LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text->data(), static_cast<int>(text->size()),
+                         text->data(), static_cast<int>(text->size()));
+    return wideA == wideB;
 }
 
 }  // namespace widgets

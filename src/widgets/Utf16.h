@@ -28,7 +28,9 @@ std::wstring FilePathForSystem(const std::string& path);
 // shorter or the volume keeps no short names that bring it under MAX_PATH.
 std::wstring ShortFilePath(const std::string& path);
 
-// Texts compared without regard to case under the user's locale, whole.
+// Texts compared whole and without regard to case as the file system compares
+// names: character by character (ordinally), not by the user's language
+// rules, under which a Turkish "I" is no capital "i" and "ß" equals "ss".
 bool SameTextIgnoringCase(const std::string& a, const std::string& b);
 
 }  // namespace widgets

@@ -14,6 +14,7 @@
 // Children link with user32 only, so the lock's units are compiled in here.
 #include "sysinfo/JclAppInst.cpp"
 #include "sysinfo/JclAppInstTable.cpp"
+#include "widgets/SystemLibrary.cpp"
 #include "widgets/Utf16.cpp"
 
 #include "guard_child.h"

@@ -21,7 +21,16 @@ struct Installed {
     const char* child;
     int processes;
     Access access = Access::Full;
+    const char* loads = nullptr;  // a library below, by its path
 };
+
+// The test library at two versions, as two programs install their own copy.
+#define OVRELLE_NEW_ZIP "Program Files\\Quillmar\\Archiver\\quillzip.dll"
+#define OVRELLE_OLD_ZIP "Program Files\\Fabrikam\\Backup\\quillzip.dll"
+const struct {
+    const char* path;
+    const char* build;  // its folder among the children
+} kLibraries[] = {{OVRELLE_NEW_ZIP, "quillzip-3.0.2.0"}, {OVRELLE_OLD_ZIP, "quillzip-2.4.1.0"}};
 
 // Folders deep enough that the whole path passes 300 characters.
 #define OVRELLE_LONG_FOLDER "A Folder Name Long Enough To Stand For The Deep Trees Some Installers Make"
@@ -58,6 +67,9 @@ const Installed kInstalled[] = {
      "LedgerChild", 1, Access::Limited},
     {"Tools\\procwatch64.exe", "BareChild", 24},
     {"Program Files\\Quillmar\\Module Heavy\\ModuleHeavy.exe", "ManyModules", 1},
+    {"Program Files\\Quillmar\\Archiver\\Archiver.exe", "WindowChild", 4, Access::Full, OVRELLE_NEW_ZIP},
+    {"Program Files\\Fabrikam\\Backup\\Backup Agent.exe", "LedgerChild", 2, Access::Full, OVRELLE_OLD_ZIP},
+    {"Program Files\\Fabrikam\\Backup\\Backup Service.exe", "LedgerChild", 1, Access::Limited, OVRELLE_OLD_ZIP},
 };
 
 PopulatedWorld* current = nullptr;
@@ -105,6 +117,12 @@ void PopulatedWorld::SetUp() {
         if (!SameSize(source, path)) CopyFileW(LongPath(source).c_str(), LongPath(path).c_str(), FALSE);
         ASSERT_TRUE(SameSize(source, path)) << "cannot copy " << source << " to " << path;
     }
+    for (const auto& library : kLibraries) {
+        std::string source = WindowsPath(std::string(OVRELLE_CHILDREN_DIR) + "/" + library.build + "/quillzip.dll");
+        if (!SameSize(source, root + library.path))
+            CopyFileW(LongPath(source).c_str(), LongPath(root + library.path).c_str(), FALSE);
+        ASSERT_TRUE(SameSize(source, root + library.path)) << "cannot copy " << source;
+    }
     current = this;
     // Started all at once, then waited for: the starts overlap.
     for (const Installed& program : kInstalled) {
@@ -113,7 +131,10 @@ void PopulatedWorld::SetUp() {
             process.path = root + std::string(program.path);
             process.child = program.child;
             process.access = program.access;
-            std::wstring commandLine = widgets::Utf16("\"" + process.path + "\" --none" + ParentArgument());
+            if (program.loads) process.loads = root + program.loads;
+            std::wstring commandLine = widgets::Utf16("\"" + process.path + "\" --none" +
+                                                      (program.loads ? " --load \"" + process.loads + "\"" : "") +
+                                                      ParentArgument());
             STARTUPINFOW startup{};
             startup.cb = sizeof startup;
             PROCESS_INFORMATION info{};

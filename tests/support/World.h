@@ -1,12 +1,14 @@
-// A test world that looks like a real machine: some 160 processes started
+// A test world that looks like a real machine: some 170 processes started
 // from the test children copied into a tree of folders as installed software
 // lies (long paths with spaces, one past 300 characters, Swedish and Greek
 // folder and file names, many processes of one file, one file name in two
 // folders, files with a version resource and an icon and files with
-// neither), processes that refuse most or all access as services do, and
-// one process with many modules. A GoogleTest environment: started once per test program that
-// registers it, before its tests; every child ends with it, and with the
-// test program if that is stopped.
+// neither), processes that refuse most or all access as services do, one
+// process with many modules, and one library that some programs load
+// at one version and others at another, from a folder of their own. A
+// GoogleTest environment: started once per test program that registers it,
+// before its tests; every child ends with it, and with the test program if
+// that is stopped.
 #pragma once
 
 #include <windows.h>
@@ -31,6 +33,7 @@ public:
         Access access = Access::Full;
         DWORD id = 0;
         HANDLE handle = nullptr;
+        std::string loads;  // the path of the library it loads, or empty
     };
 
     // The world of this test program; null before it is set up.

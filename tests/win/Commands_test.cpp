@@ -39,6 +39,12 @@ std::string SystemWording(DWORD code) {
     return std::string(text, length);
 }
 
+// Wine knows no critical process: the system's answer that one is.
+LONG WINAPI CriticalProcessAnswer(HANDLE, ULONG infoClass, PVOID info, ULONG, PULONG) {
+    *static_cast<ULONG*>(info) = infoClass == 29;  // ProcessBreakOnTermination
+    return 0;
+}
+
 class Commands : public ProgramWindowTest {
 protected:
     Commands() : ProgramWindowTest("Ovrelle Commands Test", "Software\\Quillmar\\OvrelleCommandsTest") {}
@@ -124,8 +130,9 @@ TEST_F(Commands, SessionCommandsAskFirstAndCloseTheProgramOnlyWhenTheSystemTakes
 }
 
 // Whatever fails between the confirmation and the termination is answered
-// with the cannot-terminate message, not the general error report.
-TEST_F(Commands, AnyErrorWhileTerminatingIsAnsweredWithTheCannotTerminateMessage) {
+// with the cannot-terminate message, not the general error report; a
+// critical process (its end stops Windows) is refused before the warning.
+TEST_F(Commands, AnyErrorWhileTerminatingOrACriticalProcessIsAnsweredWithTheCannotTerminateMessage) {
     ChildProcess child(ChildExe("WindowChild"), "--none");
     child.WaitIdle();
     Refresh();
@@ -140,4 +147,13 @@ TEST_F(Commands, AnyErrorWhileTerminatingIsAnsweredWithTheCannotTerminateMessage
     EXPECT_EQ(dialogs[1].kind, DialogKind::Information);
     EXPECT_TRUE(child.Running());
     EXPECT_EQ(RowOf(child.Id()), row);
+
+    const TNtQueryInformationProcess system = NtQueryInformationProcessEntry();
+    NtQueryInformationProcessEntry() = CriticalProcessAnswer;
+    dialogs.clear();
+    Choose({"Shut&down process"});
+    NtQueryInformationProcessEntry() = system;
+    EXPECT_EQ(DialogTexts(), std::vector<std::string>{"Can not terminate WindowChild.exe.\r\nIt is a critical "
+                                                      "process of the system: Windows stops at once when it ends."});
+    EXPECT_TRUE(child.Running());
 }

@@ -3,6 +3,7 @@
 // between), and moved to a monitor of another scale: what a person sees
 // grows with the scale, nothing is cut or runs into its neighbour, and the
 // stored layout reads the same at every scale.
+#include "controllers/ControllerFindModule.h"
 #include "framework/KmxViewAbout.h"
 #include "support/Gui.h"
 #include "support/ProgramWindow.h"
@@ -153,5 +154,58 @@ TEST_F(DisplayScale, ANewDpiLaysTheWindowOutAgain) {
         EXPECT_EQ(RowCount(Modules()), moduleRows);
         EXPECT_GE(SendMessageW(Processes(), LVM_GETITEMCOUNT, 0, 0), 1);
     }
+    EXPECT_EQ(dialogs.size(), 0u);
+}
+
+// Sized to 1200 x 800 pixels at 144 DPI (or as much at 96) and closed there,
+// the window opens here at that designed size, 800 x 533, on the screen.
+TEST_F(DisplayScale, AWindowStoredAtAnotherScaleOpensAtItsDesignedSizeOnTheScreen) {
+    const int dpi = ScreenDpi(), other = dpi == 96 ? 144 : 96;
+    Start();
+    RECT there{0, 0, MulDiv(800, other, 96), MulDiv(533, other, 96)}, window{}, work{}, inside{};
+    SendMessageW(Main(), WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&there));
+    Stop();
+    Start();
+    GetWindowRect(Main(), &window);
+    ExpectScaled(window.right - window.left, 800, dpi, "width");
+    ExpectScaled(window.bottom - window.top, 533, dpi, "height");
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_TRUE(IntersectRect(&inside, &window, &work) && EqualRect(&inside, &window)) << "off the screen";
+}
+
+// The search window at the scale: its size, fonts and row icons grow with
+// it, and its controls lie side by side, none on another or cut.
+TEST_F(DisplayScale, TheSearchWindowGrowsWithTheScale) {
+    const int dpi = ScreenDpi();
+    Start();
+    Choose({"&Find module..."});
+    TypeLetters("kernel32");
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(PumpUntil([this] { return !controller->FindModule->Searching(); }, 30000));
+    TfrmFindModule& search = controller->FindModule->Form();
+    RECT client{};
+    GetClientRect(search.Handle(), &client);
+    ExpectScaled(client.right, 780, dpi, "search width");
+    ExpectScaled(client.bottom, 420, dpi, "search height");
+    HWND hits = search.lsvHits.Handle();
+    ExpectScaled(ColumnWidth(hits, 1), 170, dpi, "Module");
+    EXPECT_EQ(FontHeight(hits), -MulDiv(8, dpi, 72));
+    EXPECT_EQ(FontHeight(search.edtFileName.Handle()), -MulDiv(8, dpi, 72));
+    ASSERT_GT(RowCount(hits), 0);
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(search.HitIconList.Handle(), &cx, &cy);
+    EXPECT_EQ(cx, MulDiv(16, dpi, 96));
+    auto screen = [](HWND window) {
+        RECT r{};
+        GetWindowRect(window, &r);
+        return r;
+    };
+    RECT edit = screen(search.edtFileName.Handle()), button = screen(search.btnFind.Handle()), list = screen(hits);
+    EXPECT_LE(edit.right, button.left);
+    EXPECT_LE(button.bottom, list.top);
+    EXPECT_LE(list.bottom, screen(search.prgSearch.Handle()).top);
+    RECT text{};
+    GetClientRect(search.edtFileName.Handle(), &text);
+    EXPECT_GE(text.bottom, MulDiv(8, dpi, 72)) << "the text box cuts its text at " << dpi;
     EXPECT_EQ(dialogs.size(), 0u);
 }

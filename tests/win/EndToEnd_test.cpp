@@ -172,6 +172,18 @@ TEST(EndToEnd, ShowsEveryProcessAndRemembersItsSizeAndColumnsAcrossRestartsAndTh
                                               {"Forms", "frmMainHeight", "480"}, {"Items", "2width", "180"},
                                               {"Items", "1width", "235"}, {"Items", "5visible", "0"}})
         EXPECT_EQ(StoredText(section, name), value) << name;
+
+    // An installer asks it to close through the Restart Manager (the session
+    // goes on): it stores as at a close and ends.
+    {
+        ChildProcess app(OvrelleExe());
+        HWND window = WaitForWindow(app.Id(), "Ovrelle");
+        ASSERT_NE(window, nullptr);
+        SetWindowPos(window, nullptr, 0, 0, 760, 500, SWP_NOMOVE | SWP_NOZORDER);
+        SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+        EXPECT_EQ(app.WaitExit(5000), 0u);
+    }
+    EXPECT_EQ(StoredText("Forms", "frmMainWidth"), "760");
     RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
 }
 

@@ -257,6 +257,13 @@ TEST_F(SystemSeams, ProcessesThatRefuseAccessAreNamedByTheStrongestSourceTheSyst
     EXPECT_EQ(DrivePathOfDevicePath("\\Device\\HarddiskVolume7\\Tools\\a.exe"), "Z:\\Tools\\a.exe");
     EXPECT_EQ(DrivePathOfDevicePath("\\Device\\HarddiskVolume70\\a.exe"), "");
     EXPECT_EQ(DrivePathOfDevicePath("\\Device\\Mup\\server\\share\\a.exe"), "\\\\server\\share\\a.exe");
+
+    // As a network drive's redirector names a file: the drive's path, or the
+    // file name where no drive is named.
+    sealedDevicePath = L"\\Device\\Mup\\;LanmanRedirector\\;Y:00000000000a3f1c\\server\\share\\Apps\\tool.exe";
+    EXPECT_EQ(ListedText(sealed.Id()), "Y:\\Apps\\tool.exe");
+    EXPECT_EQ(DrivePathOfDevicePath("\\Device\\LanmanRedirector\\;X:0000000000003e7\\srv\\s\\d\\a.exe"), "X:\\d\\a.exe");
+    EXPECT_EQ(DrivePathOfDevicePath("\\Device\\Mup\\;WebDavRedirector\\srv\\s\\a.exe"), "a.exe");
 }
 
 TEST_F(SystemSeams, VersionClassFollowsTheTableAndTheFlagsFollowTheClass) {
@@ -442,6 +449,11 @@ TEST(ProcessIdOfName, FindsTheFirstListedProcessOfAPathOrName) {
     // The same search in a list taken once, as the module rows use it.
     EXPECT_EQ(FindProcessId(list, Lower(path)), expected);
     EXPECT_EQ(FindProcessId(list, "C:\\windows\\system32\\no-such-file.dll"), 0xFFFFFFFFu);
+
+    // Other files, which a language's rules take for the same name.
+    const TStringList files{{"C:\\Tools\\Stra\xC3\x9F" "e.exe", 7}, {"C:\\Tools\\ab.exe", 8}};
+    EXPECT_EQ(FindProcessId(files, "C:\\Tools\\Strasse.exe"), 0xFFFFFFFFu);
+    EXPECT_EQ(FindProcessId(files, "C:\\Tools\\a\xC2\xAD" "b.exe"), 0xFFFFFFFFu);
 }
 
 TEST(MainWindowOfProcess, IsTheVisibleUnownedWindowThatIsNoToolWindow) {

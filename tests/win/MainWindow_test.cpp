@@ -8,6 +8,7 @@
 #include "support/ProgramWindow.h"
 #include "support/TestSupport.h"
 #include "support/World.h"
+#include "sysinfo/JclAppInst.h"
 #include "sysinfo/JclSysInfo.h"
 #include "widgets/Utf16.h"
 
@@ -76,6 +77,15 @@ std::unique_ptr<ChildProcess> StartOwnChild(const std::string& arguments = "--no
     auto child = std::make_unique<ChildProcess>(ChildExe("WindowChild"), arguments + ParentArgument());
     child->WaitIdle();
     return child;
+}
+
+// A program that hangs as Windows counts it (Wine only after five seconds),
+// whose thread the program must not join its input to.
+DWORD hungThread = 0;
+BOOL WINAPI HungAsWindowsCountsIt(HWND window) { return GetWindowThreadProcessId(window, nullptr) == hungThread; }
+BOOL WINAPI AttachThreadInputNotToTheHung(DWORD from, DWORD to, BOOL attach) {
+    EXPECT_NE(to, hungThread) << "input joined to a hung thread";
+    return AttachThreadInput(from, to, attach);
 }
 
 std::string FileNamePart(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
@@ -160,8 +170,11 @@ TEST_F(MainWindow, LaysOutTheWindowAsDesignedAndListsEveryProcessOfTheWorld) {
     EXPECT_GT(ColumnWidth(Modules(), kPathColumn), 0);
 
     EXPECT_EQ(MenuCaptions(GetMenu(Main())), (std::vector<std::string>{"&File", "&Desktop", "&System", "&About"}));
-    EXPECT_EQ(MenuCaptions(Popup()), (std::vector<std::string>{"&Switch to process", "Shut&down process", "-",
-                                                               "&Refresh screen", "&Items"}));
+    EXPECT_EQ(MenuCaptions(Popup()),
+              (std::vector<std::string>{"&Switch to process", "Shut&down process", "-", "&Refresh screen", "&Items",
+                                        "-", "&Find module...", "&Open file location", "&Properties"}));
+    EXPECT_EQ(MenuCaptions(Form().popModule.Handle()),
+              (std::vector<std::string>{"&Find in all processes", "&Open file location", "&Properties"}));
     EXPECT_EQ(MenuCaptions(OpenSubmenu(Main(), Popup(), "&Items")),
               std::vector<std::string>(std::begin(kItems), std::end(kItems)));
     EXPECT_EQ(ItemsChecks(), (std::array<bool, 7>{true, true, true, true, true, false, false}));
@@ -577,6 +590,19 @@ TEST_F(MainWindow, MenuCommandsKeysAndDoubleClicksEndOrSwitchToTheFocusedRowsPro
     Choose({"&Switch to process"});
     EXPECT_TRUE(PumpUntil([&] { return !IsIconic(window); }, 5000)) << "by the menu";
     EXPECT_EQ(dialogs.size(), 5u);
+
+    // To a minimised program that hangs: the window answers again within 5
+    // seconds, and its input never joins the hung thread's.
+    auto hung = StartOwnChild("Hung --hang");
+    hungThread = GetWindowThreadProcessId(WaitForWindow(hung->Id(), "Hung"), nullptr);
+    Refresh();
+    ClickRow(list, RowOf(hung->Id()));
+    const TWindowMessageApi system = WindowMessageApi();
+    WindowMessageApi() = {system.SendMessageTimeoutW, HungAsWindowsCountsIt, AttachThreadInputNotToTheHung};
+    DWORD start = GetTickCount();
+    Choose({"&Switch to process"});
+    EXPECT_LT(GetTickCount() - start, 5000u);
+    WindowMessageApi() = system;
 }
 
 TEST_F(MainWindow, CtrlCCopiesTheShownColumnsOfTheSelectedRowWithItsWholePath) {

@@ -1,8 +1,9 @@
 // Starts of the program itself: from one path the second start hands over to
-// the first and ends; from two paths both run; a guard that cannot be set up
-// is reported.
+// the first and ends, or runs beside one that does not answer; from two
+// paths both run; a guard that cannot be set up is reported.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 
@@ -95,6 +96,18 @@ void ExpectASecondStartToActivateTheFirstAndEnd(const std::string& exe) {
     EXPECT_EQ(GetForegroundWindow(), window);
     EXPECT_EQ(table.Table().Count, 1);
     EXPECT_EQ(table.Table().ProcessIds[0], first.Id());
+
+    // The first stopped (its window's thread suspended): a start waits a
+    // bounded time and runs beside it; once the first goes on, both answer.
+    widgets::UniqueKernelHandle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(window, nullptr)));
+    ASSERT_NE(SuspendThread(thread.get()), static_cast<DWORD>(-1));
+    ChildProcess beside(exe);
+    HWND besideWindow = WaitForWindow(beside.Id(), "", 15000);
+    ResumeThread(thread.get());
+    ASSERT_NE(besideWindow, nullptr) << "exit code " << beside.WaitExit(0);
+    DWORD_PTR result = 0;
+    for (HWND answering : {window, besideWindow})
+        EXPECT_TRUE(SendMessageTimeoutW(answering, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result));
 }
 
 TEST(SingleInstance, ASecondStartFromTheSamePathActivatesTheFirstAndEnds) {
@@ -107,6 +120,31 @@ TEST(SingleInstance, StartsOnceAlsoFromAPathTooDeepForTheObjectNames) {
     std::string exe = CopyOfProgram("deep-path", 246);
     ASSERT_EQ(exe.size(), 246u + std::string("\\Ovrelle.exe").size()) << exe;
     ExpectASecondStartToActivateTheFirstAndEnd(exe);
+}
+
+// Objects that refuse this user (as an elevated instance's refuse a start
+// without elevation), or a lock held for good (by an instance stopped with
+// it): no error, no endless wait; the start runs, the next hands over to it.
+TEST(SingleInstance, ObjectsThatRefuseTheStartOrALockHeldForGoodAreTakenForARunningInstance) {
+    for (bool refused : {true, false}) {
+        std::string exe = CopyOfProgram(refused ? "refused-guard" : "held-guard");
+        std::string lockName = TJclAppInstances::NameBaseOf(exe) + "_Otx";
+        PSECURITY_DESCRIPTOR nobody = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:", SDDL_REVISION_1, &nobody, nullptr));
+        SECURITY_ATTRIBUTES refusing{sizeof refusing, nobody, FALSE};
+        widgets::UniqueKernelHandle event(
+            refused ? CreateEventA(&refusing, FALSE, FALSE, ("Optex_Event_" + lockName).c_str()) : nullptr);
+        LocalFree(nobody);
+        TJclOptex lock(refused ? "" : lockName);
+        lock.Acquire();
+        ChildProcess first(exe);
+        HWND window = WaitForWindow(first.Id(), "Ovrelle");
+        ASSERT_NE(window, nullptr) << exe << ": exit code " << first.WaitExit(0);
+        ChildProcess second(exe);
+        EXPECT_EQ(second.WaitExit(15000), 0u) << exe;
+        EXPECT_EQ(GetForegroundWindow(), window) << exe;
+        lock.Release();
+    }
 }
 
 // A start-up failure is what a person sees: a message box with the error,
