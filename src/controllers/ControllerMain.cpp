@@ -293,14 +293,7 @@ void TCMain::ItemClick(widgets::MenuItem& item) {
 
 void TCMain::TimerTick() {
     widgets::StatusBar& status = MainForm->stbStatus;
-    // Read every few ticks, shown at every one: under Wine the query costs a
-    // fifth of what the whole tick costs (the system reads and parses three
-    // of the kernel's files for it).
-    if (--ticksToMemoryLoad_ <= 0) {
-        memoryLoad_ = MemoryLoadPercent();
-        ticksToMemoryLoad_ = kTicksPerMemoryLoad;
-    }
-    std::string memory = "Memory used: " + std::to_string(static_cast<unsigned>(memoryLoad_)) + "%";
+    std::string memory = "Memory used: " + std::to_string(static_cast<unsigned>(MemoryLoadPercent())) + "%";
     // Measuring takes a device context; the same text keeps its width.
     if (memory != status.PanelText(2)) {
         status.SetPanelText(2, memory);

@@ -69,8 +69,5 @@ private:
     TStringList ListedProcesses() const;
     // The process rows as the module list was filled.
     TStringList moduleOwners_;
-    static constexpr int kTicksPerMemoryLoad = 5;
-    int ticksToMemoryLoad_ = 0;
-    std::uint8_t memoryLoad_ = 0;
 
 };
