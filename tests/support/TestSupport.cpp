@@ -32,10 +32,21 @@ ChildProcess::ChildProcess(const std::string& exePath, const std::string& argume
     if (accessList && !ConvertStringSecurityDescriptorToSecurityDescriptorW(accessList, SDDL_REVISION_1,
                                                                            &security.lpSecurityDescriptor, nullptr))
         throw std::runtime_error("bad access list");
-    BOOL started = CreateProcessW(widgets::Utf16(exePath).c_str(), commandLine.data(), accessList ? &security : nullptr,
-                                  nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_);
+    // Wine under load now and then refuses a start for a moment (as the
+    // world's starts also find): a few tries before it counts.
+    BOOL started = FALSE;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+        started = CreateProcessW(widgets::Utf16(exePath).c_str(), commandLine.data(),
+                                 accessList ? &security : nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                 &info_);
+        if (!started) {
+            error = GetLastError();
+            Sleep(200);
+        }
+    }
     LocalFree(security.lpSecurityDescriptor);
-    if (!started) throw std::runtime_error("cannot start " + exePath);
+    if (!started) throw std::runtime_error("cannot start " + exePath + ": error " + std::to_string(error));
 }
 
 ChildProcess::~ChildProcess() {
