@@ -1,20 +1,25 @@
-// Prints the cold start to a filled process list beside 150 processes of 150
-// distinct executables (copies of the child LedgerChild, which carries an
-// icon and a version resource, under build\bench-files), against its floor:
-// the cold start beside 150 processes of one of those executables, whose
-// icon and version are read once, plus for each of the other 149 files one
-// version read, one icon extraction and one image added to an image list
-// (bench::FileFloor), read right after the start beside distinct files (and,
-// to compare, after the other start too). The file information cache lives
-// as long as the program, so each cold start runs in a process of its own:
-// this program started again with --measure. The two cold starts alternate
-// (distinct, same, same, distinct, ...), so each goes first as often and the
-// processes are started again only when the kind changes. Output lines:
-// name value unit; medians of the runs, the least of them, and the median
-// of each run's ratio to the floor measured beside it (_paired).
+// Prints the cold start to the first screen of the process list (every row
+// in view with its icon and texts) beside 150 processes of 150 distinct
+// executables (copies of the child LedgerChild, which carries an icon and a
+// version resource, under build\bench-files), against its floor: the same
+// start beside 150 processes of one of those executables, plus for each more
+// distinct file in view one version read, one icon extraction and one image
+// added to an image list (bench::FileFloor), read right after the start
+// beside distinct files. Also the time until every row is filled (between
+// messages) and the longest round of that filling, for information; then
+// every row is checked against the system (its own process's path, its own
+// file's texts), and the program exits with 1 when one is not. The file
+// information cache lives as long as the program, so each cold start runs
+// in a process of its own: this program started again with --measure. The
+// two cold starts alternate (distinct, same, same, distinct, ...), so each
+// goes first as often and the processes are started again only when the
+// kind changes. Output lines: name value unit; medians of the runs, the
+// least of them, and the median of each run's ratio to the floor measured
+// beside it (_paired).
 // Usage: DistinctFilesBench [runs] [files]
 //        DistinctFilesBench --measure distinct|same [files]  (one cold start)
 #include "bench/BenchSupport.h"
+#include "bench/ListChecks.h"
 #include "controllers/ControllerMain.h"
 #include "widgets/Application.h"
 
@@ -70,6 +75,8 @@ bool MakeCopies(int files) {
 }
 
 // ------------------------------------------------------------ measured part
+bool IsCopy(const std::string& path) { return path.find("\\bench-files\\app-") != std::string::npos; }
+
 int Measure(const char* kind, int files) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
@@ -78,23 +85,54 @@ int Measure(const char* kind, int files) {
     RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
     int result = 1;
     try {
+        // To the first screen drawn, each row in view with its icon and texts.
         std::unique_ptr<TCMain> controller;
-        double cold = TimeMilliseconds([&] { controller = std::make_unique<TCMain>(); });
+        auto start = std::chrono::steady_clock::now();
+        controller = std::make_unique<TCMain>();
         TfrmMain& form = controller->Form();
+        form.Show();
+        RedrawWindow(form.Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        double cold = bench::MillisecondsSince(start);
+        std::vector<int> inView = bench::RowsInView(form.lsvProcesses);
+        int filledInView = 0, copiesInView = 0;
+        for (int row : inView) {
+            filledInView += form.lsvProcesses.RowFilled(row) ? 1 : 0;
+            copiesInView += IsCopy(form.lsvProcesses.RowData(row)) ? 1 : 0;
+        }
+        int filledAtFirst = 0;
+        for (int row = 0; row < form.lsvProcesses.RowCount(); ++row)
+            filledAtFirst += form.lsvProcesses.RowFilled(row) ? 1 : 0;
+        // The rest between messages.
+        std::vector<double> rounds = bench::FillRounds();
+        double longestRound = rounds.empty() ? 0.0 : *std::max_element(rounds.begin(), rounds.end());
+        double everyRow = bench::MillisecondsSince(start);
+        std::string fault = bench::ListFault(form.lsvProcesses, true);
         int rows = form.lsvProcesses.RowCount(), ledgerRows = 0;
         for (int row = 0; row < rows; ++row)
             if (form.lsvProcesses.SubItem(row, 0) == kProduct) ++ledgerRows;
         std::printf("cold %.3f ms\n", cold);
+        std::printf("every_row_filled %.3f ms\n", everyRow);
+        std::printf("longest_fill_round %.3f ms\n", longestRound);
+        std::printf("fill_rounds %zu count\n", rounds.size());
+        std::printf("median_fill_round %.3f ms\n", Median(rounds));
+        std::printf("fill_rounds_over_30_ms %.3f share\n", bench::ShareLongerThan(rounds, 30));
         std::printf("rows %d count\n", rows);
+        std::printf("rows_in_view %zu count\n", inView.size());
+        std::printf("filled_in_view %d count\n", filledInView);
+        std::printf("filled_at_first_screen %d count\n", filledAtFirst);
+        std::printf("copies_in_view %d count\n", copiesInView);
         std::printf("ledger_rows %d count\n", ledgerRows);
         std::printf("images %d count\n", form.ProcessIconList.Count());
-        // The floor's part, the files of every copy but the first, read
-        // in both kinds of start: right after the start beside distinct
-        // files it shares that moment's load.
+        if (!fault.empty()) std::fprintf(stderr, "DistinctFilesBench --measure %s: %s\n", kind, fault.c_str());
+        std::printf("sound %d count\n", fault.empty() && filledInView == static_cast<int>(inView.size()) ? 1 : 0);
+        // The floor's part: for each row in view of the 150 processes, one
+        // more file read (version, icon, image) than the start beside one
+        // executable reads, measured in both kinds of start; right after
+        // the start beside distinct files it shares that moment's load.
         HIMAGELIST images = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
                                              ILC_COLOR32 | ILC_MASK, 16, 16);
         std::vector<std::wstring> paths;
-        for (int i = 1; i < files; ++i) paths.push_back(Wide(FilePath(i)));
+        for (int i = 1; i < copiesInView && i < files; ++i) paths.push_back(Wide(FilePath(i)));
         std::vector<HICON> icons;
         int read = 0;
         double part = TimeMilliseconds([&] {
@@ -114,67 +152,10 @@ int Measure(const char* kind, int files) {
 }
 
 // ------------------------------------------------------------------- parent
-using Figures = std::map<std::string, double>;
+using bench::Figures;
 
-// Runs this program with --measure in a process of its own and reads the
-// lines it prints; an invocation that hangs is ended.
 Figures RunMeasure(const char* kind, int files) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16)) throw std::runtime_error("cannot make a pipe");
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    char self[MAX_PATH * 2] = {};
-    GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string commandLine = "\"" + std::string(self) + "\" --measure " + kind + " " + std::to_string(files);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION info{};
-    BOOL started = CreateProcessA(self, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
-    CloseHandle(writeEnd);
-    std::string output;
-    auto drain = [&] {
-        DWORD available = 0;
-        while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-            char buffer[4096];
-            DWORD got = 0;
-            if (!ReadFile(readEnd, buffer, std::min<DWORD>(available, sizeof buffer), &got, nullptr) || got == 0) break;
-            output.append(buffer, got);
-        }
-    };
-    DWORD exitCode = 1;
-    if (started) {
-        DWORD waited = 0;
-        while (WaitForSingleObject(info.hProcess, 100) == WAIT_TIMEOUT) {
-            drain();
-            waited += 100;
-            if (waited >= kMeasureTimeout) {
-                TerminateProcess(info.hProcess, 1);
-                WaitForSingleObject(info.hProcess, 5000);
-                break;
-            }
-        }
-        drain();
-        GetExitCodeProcess(info.hProcess, &exitCode);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-    }
-    CloseHandle(readEnd);
-    if (!started || exitCode != 0) throw std::runtime_error(std::string("the measured start (") + kind + ") failed");
-    Figures figures;
-    size_t begin = 0;
-    while (begin < output.size()) {
-        size_t end = output.find('\n', begin);
-        if (end == std::string::npos) end = output.size();
-        char name[64] = {};
-        double value = 0;
-        if (std::sscanf(output.substr(begin, end - begin).c_str(), "%63s %lf", name, &value) == 2) figures[name] = value;
-        begin = end + 1;
-    }
-    return figures;
+    return bench::RunSelf(std::string("--measure ") + kind + " " + std::to_string(files), kMeasureTimeout);
 }
 
 // The processes of one kind of run: one of each copy, or as many of one.
@@ -203,9 +184,9 @@ private:
 int Parent(int runs, int files) {
     if (!MakeCopies(files)) throw std::runtime_error("cannot copy LedgerChild into bench-files");
     ProcessSet processes;
-    std::vector<double> distinct, same, part, partBesideOne, floor;
+    std::vector<double> distinct, same, part, floor, everyRow, longestRound;
     Figures lastDistinct, lastSame;
-    int sound = 0;
+    int unsound = 0;
     for (int run = 0; run < runs; ++run) {
         bool distinctFirst = run % 2 == 0;
         for (int step = 0; step < 2; ++step) {
@@ -215,15 +196,16 @@ int Parent(int runs, int files) {
             // processes were just started or the last measured one just ended.
             Sleep(2000);
             Figures figures = RunMeasure(isDistinct ? "distinct" : "same", files);
-            sound += figures["ledger_rows"] >= files && figures["file_part_files"] == files - 1 ? 0 : 1;
+            unsound += figures["sound"] == 1 && figures["ledger_rows"] >= files ? 0 : 1;
             if (isDistinct) {
                 distinct.push_back(figures["cold"]);
                 part.push_back(figures["file_part"]);
+                everyRow.push_back(figures["every_row_filled"]);
+                longestRound.push_back(figures["longest_fill_round"]);
                 lastDistinct = figures;
-                sound += figures["images"] >= files ? 0 : 1;
+                unsound += figures["images"] >= files && figures["file_part_files"] == figures["copies_in_view"] - 1 ? 0 : 1;
             } else {
                 same.push_back(figures["cold"]);
-                partBesideOne.push_back(figures["file_part"]);
                 lastSame = figures;
             }
         }
@@ -231,34 +213,35 @@ int Parent(int runs, int files) {
         // part is the one read right after the start it is compared with.
         floor.push_back(same.back() + part.back());
     }
-    const int others = std::max(1, files - 1);
     std::printf("files %d count\n", files);
     std::printf("runs %d count\n", runs);
     std::printf("rows_distinct %.0f count\n", lastDistinct["rows"]);
+    std::printf("rows_in_view %.0f count\n", lastDistinct["rows_in_view"]);
+    std::printf("filled_at_first_screen %.0f count\n", lastDistinct["filled_at_first_screen"]);
+    std::printf("copies_in_view %.0f count\n", lastDistinct["copies_in_view"]);
     std::printf("ledger_rows_distinct %.0f count\n", lastDistinct["ledger_rows"]);
     std::printf("images_distinct %.0f count\n", lastDistinct["images"]);
     std::printf("rows_same %.0f count\n", lastSame["rows"]);
     std::printf("images_same %.0f count\n", lastSame["images"]);
-    std::printf("file_part_files %.0f count\n", lastSame["file_part_files"]);
-    // Measured starts that did not show every copy's product and icon.
-    std::printf("unsound_starts %d count\n", sound);
-    std::printf("cold_start_distinct %.2f ms\n", Median(distinct));
-    std::printf("cold_start_distinct_min %.2f ms\n", Min(distinct));
-    std::printf("cold_start_same %.2f ms\n", Median(same));
-    std::printf("cold_start_same_min %.2f ms\n", Min(same));
+    std::printf("file_part_files %.0f count\n", lastDistinct["file_part_files"]);
+    // Measured starts that did not end with every row its own.
+    std::printf("unsound_starts %d count\n", unsound);
+    std::printf("first_screen_distinct %.2f ms\n", Median(distinct));
+    std::printf("first_screen_distinct_min %.2f ms\n", Min(distinct));
+    std::printf("first_screen_same %.2f ms\n", Median(same));
+    std::printf("first_screen_same_min %.2f ms\n", Min(same));
     std::printf("file_part %.2f ms\n", Median(part));
-    std::printf("file_part_min %.2f ms\n", Min(part));
-    std::printf("file_part_per_file %.3f ms\n", Median(part) / others);
-    // The same part read beside one executable, by files the process had
-    // not read before: as long when no cache of the system helps the other.
-    std::printf("file_part_beside_one %.2f ms\n", Median(partBesideOne));
     std::printf("floor %.2f ms\n", Median(floor));
     std::printf("floor_min %.2f ms\n", Min(floor));
     std::printf("distinct_to_floor %.3f ratio\n", Median(distinct) / std::max(0.01, Median(floor)));
     std::printf("distinct_to_floor_paired %.3f ratio\n", bench::PairedRatio(distinct, floor));
-    // What the program spends on each more file, beside what the floor does.
-    std::printf("cost_per_distinct_file %.3f ms\n", (Median(distinct) - Median(same)) / others);
-    return sound == 0 ? 0 : 1;
+    std::printf("every_row_filled_distinct %.2f ms\n", Median(everyRow));
+    std::printf("longest_fill_round %.2f ms\n", Median(longestRound));
+    std::printf("longest_fill_round_max %.2f ms\n", longestRound.empty() ? 0.0 : *std::max_element(longestRound.begin(), longestRound.end()));
+    std::printf("fill_rounds %.0f count\n", lastDistinct["fill_rounds"]);
+    std::printf("median_fill_round %.2f ms\n", lastDistinct["median_fill_round"]);
+    std::printf("fill_rounds_over_30_ms %.3f share\n", lastDistinct["fill_rounds_over_30_ms"]);
+    return unsound == 0 ? 0 : 1;
 }
 
 }  // namespace

@@ -1,13 +1,14 @@
 // Prints what Ovrelle costs while it sits idle, beside Wine's own Task
 // Manager (taskmgr.exe, which refreshes every second) and beside the floor
-// (the child IdleFloor: a window of the same size whose status bar shows a
-// text that changes once a second, and nothing else), all measured in the
-// same run: they are started as child processes on a machine with about as
-// many processes as a desktop (windowless children make up the number), and
-// after start-up their resident memory is read, then the CPU time each uses
-// over the measured period, given per minute; at the end Ovrelle's resident
-// memory once more after a click has shown a module list. Output lines:
-// name value unit.
+// (the child IdleFloor: a window of the same size whose status bar, laid
+// out as Ovrelle's, shows a text that changes once a second, and nothing
+// else), all measured in the same run: they are started as child processes
+// on a machine with about as many processes as a desktop (windowless
+// children make up the number), and after start-up their resident memory is
+// read, then the CPU time each uses over the measured period (five minutes
+// by default: the system counts a thread's time in steps of 10 ms), given
+// per minute; at the end Ovrelle's resident memory once more after a click
+// has shown a module list. Output lines: name value unit.
 // Usage: IdleBench [seconds] [processes]
 #include "bench/BenchSupport.h"
 #include "sysinfo/JclAppInst.h"
@@ -64,7 +65,7 @@ bool ShowFirstModuleList() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int seconds = argc > 1 ? std::atoi(argv[1]) : 120;
+    int seconds = argc > 1 ? std::atoi(argv[1]) : 300;
     if (seconds < 10) seconds = 10;
     int processes = argc > 2 ? std::atoi(argv[2]) : 57;
 

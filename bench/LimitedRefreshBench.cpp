@@ -1,16 +1,22 @@
-// Prints the cost of the warm refresh of the process list beside 200
-// windowless children that carry an icon and a version resource, a fifth of
-// which grant other programs only the least query rights, as services and
-// other users' programs do. The floor is the one of a reader without the
-// limited query: a bare snapshot walk, and each process opened (0x410) and
-// its path read (GetModuleFileNameExA); the limited processes refuse that
-// open. Beside it, for information, the floor of a reader with it: each
-// process opened with the least query rights and its path read
-// (QueryFullProcessImageNameW). Refreshes and both floors are measured in
-// the same runs, interleaved, each run in another order. Output lines:
-// name value unit; medians, and the least of the runs.
-// Usage: LimitedRefreshBench [runs] [children] [limited children]
+// Prints the cost of the warm refresh of the process list, to the first
+// screen drawn again, beside 200 windowless children that carry an icon and
+// a version resource, a fifth of which grant other programs only the least
+// query rights, as services and other users' programs do: once with no new
+// process, and once with 20 processes ended and 20 new ones started before
+// each refresh. The floor is the one of a reader that opens every process:
+// a snapshot walk, and each process opened with the least query rights and
+// its path read (QueryFullProcessImageNameW). Beside it, for information,
+// the floor of the one call that lists every process
+// (NtQuerySystemInformation) and the list's visible rows drawn again.
+// Refreshes and floors are measured in the same runs, interleaved, each run
+// in another order. At the end every row is checked against the system: its
+// path is its own process's, its texts its own file's; the program exits
+// with 1 when one is not. Output lines: name value unit; medians, the least
+// of the runs, and the median of each run's ratio to the floor measured
+// beside it (_paired).
+// Usage: LimitedRefreshBench [runs] [children] [limited children] [new per run]
 #include "bench/BenchSupport.h"
+#include "bench/ListChecks.h"
 #include "controllers/ControllerMain.h"
 #include "framework/KmxFormat.h"
 #include "widgets/Application.h"
@@ -40,6 +46,29 @@ bool Opens(DWORD processId, DWORD access) {
     return process != nullptr;
 }
 
+// The one call that lists every process, with a buffer that holds the table.
+using TQuery = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+void ListEveryProcess() {
+    static TQuery query =
+        reinterpret_cast<TQuery>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    static std::vector<ULONGLONG> buffer(1 << 19);
+    ULONG needed = 0;
+    query(5, buffer.data(), static_cast<ULONG>(buffer.size() * sizeof(ULONGLONG)), &needed);
+}
+
+struct Series {
+    std::vector<double> refresh, floor, callFloor;
+};
+
+void Print(const char* name, const Series& series) {
+    std::printf("%s %.2f ms\n", name, Median(series.refresh));
+    std::printf("%s_min %.2f ms\n", name, Min(series.refresh));
+    std::printf("%s_to_limited_floor %.3f ratio\n", name, Median(series.refresh) / std::max(0.01, Median(series.floor)));
+    std::printf("%s_to_limited_floor_paired %.3f ratio\n", name, bench::PairedRatio(series.refresh, series.floor));
+    std::printf("%s_to_call_and_paint_floor %.2f ratio\n", name,
+                Median(series.refresh) / std::max(0.01, Median(series.callFloor)));
+}
+
 int Run(int argc, char** argv) {
     int runs = argc > 1 ? std::atoi(argv[1]) : 15;
     if (runs < 1) runs = 1;
@@ -47,13 +76,14 @@ int Run(int argc, char** argv) {
     if (childCount < 0) childCount = 0;
     int limitedCount = argc > 3 ? std::atoi(argv[3]) : childCount / 5;
     limitedCount = std::max(0, std::min(limitedCount, childCount));
+    int newPerRun = argc > 4 ? std::atoi(argv[4]) : 20;
+    newPerRun = std::max(0, std::min(newPerRun, childCount - limitedCount));
 
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    widgets::Application& application = widgets::Application::Instance();
 
     // The limited ones spread among the others, so they are not all at one
-    // end of the snapshot.
+    // end of the list.
     std::vector<std::unique_ptr<Child>> children;
     std::set<DWORD> limitedIds;
     const std::string exe = bench::ChildPath();
@@ -72,8 +102,8 @@ int Run(int argc, char** argv) {
     // New processes are still loading for a while after they wait for input.
     Sleep(2000);
 
-    // The limited children must refuse what the old floor asks and grant
-    // what the program asks, or the runs measure something else.
+    // The limited children must refuse the full query and grant the least
+    // one, or the runs measure something else.
     int refusing = 0, granting = 0;
     for (DWORD id : limitedIds) {
         refusing += Opens(id, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ) ? 0 : 1;
@@ -83,37 +113,67 @@ int Run(int argc, char** argv) {
     std::unique_ptr<TCMain> controller;
     double cold = TimeMilliseconds([&] { controller = std::make_unique<TCMain>(); });
     TfrmMain& form = controller->Form();
+    HWND list = form.lsvProcesses.Handle();
     form.Show();
-    application.ProcessMessages();
+    bench::FillEveryRow();
     // One more refresh settles the list's layout; the runs are warm.
     controller->RefreshList();
-    application.ProcessMessages();
+    bench::FillEveryRow();
 
-    std::vector<double> warm, oldFloor, newFloor;
-    auto refresh = [&] {
-        warm.push_back(TimeMilliseconds([&] { controller->RefreshList(); }));
-        // The list draws the rows in view after the refresh, outside the measure.
-        application.ProcessMessages();
-    };
-    auto measureOld = [&] { oldFloor.push_back(TimeMilliseconds([] { bench::ProcessListFloor(); })); };
-    auto measureNew = [&] { newFloor.push_back(TimeMilliseconds([] { bench::LimitedProcessListFloor(); })); };
-    unsigned long enumerationsBefore = ProcessEnumerationCount();
-    for (int run = 0; run < runs; ++run) {
+    auto measure = [&](Series& series) {
+        auto refresh = [&] {
+            series.refresh.push_back(TimeMilliseconds([&] {
+                controller->RefreshList();
+                RedrawWindow(list, nullptr, nullptr, RDW_UPDATENOW);
+            }));
+            // The rows out of view are filled between messages, outside the measure.
+            bench::FillEveryRow();
+        };
+        auto floor = [&] { series.floor.push_back(TimeMilliseconds([] { bench::LimitedProcessListFloor(); })); };
+        auto callFloor = [&] {
+            series.callFloor.push_back(TimeMilliseconds([&] {
+                ListEveryProcess();
+                InvalidateRect(list, nullptr, TRUE);
+                RedrawWindow(list, nullptr, nullptr, RDW_UPDATENOW);
+            }));
+        };
         // Each of the three goes first, second and last as often.
-        switch (run % 3) {
-            case 0: refresh(); measureOld(); measureNew(); break;
-            case 1: measureOld(); measureNew(); refresh(); break;
-            default: measureNew(); refresh(); measureOld(); break;
+        switch (series.refresh.size() % 3) {
+            case 0: refresh(); floor(); callFloor(); break;
+            case 1: floor(); callFloor(); refresh(); break;
+            default: callFloor(); refresh(); floor(); break;
         }
-    }
+    };
+
+    Series known, withNew;
+    unsigned long enumerationsBefore = ProcessEnumerationCount();
+    for (int run = 0; run < runs; ++run) measure(known);
     double enumerations = double(ProcessEnumerationCount() - enumerationsBefore) / runs;
 
-    // The limited children's rows show their paths, not bare names.
+    // The last full-access children are ended and started again, so that
+    // each refresh finds that many processes it has not seen.
+    std::vector<size_t> renewable;
+    for (size_t i = children.size(); i-- > 0 && renewable.size() < static_cast<size_t>(newPerRun);)
+        if (!limitedIds.count(children[i]->Id())) renewable.push_back(i);
+    size_t renewed = 0;
+    for (int run = 0; run < runs && newPerRun > 0; ++run) {
+        for (size_t i : renewable) children[i] = std::make_unique<Child>(exe, arguments, nullptr, false);
+        for (size_t i : renewable) {
+            children[i]->WaitIdle();
+            renewed += children[i]->Started() ? 1 : 0;
+        }
+        Sleep(1000);
+        measure(withNew);
+    }
+
+    // Every row, filled between messages, is checked against the system.
+    controller->RefreshList();
+    double longestRound = bench::FillEveryRow();
+    std::string fault = bench::ListFault(form.lsvProcesses, true);
     int rows = form.lsvProcesses.RowCount();
     int limitedRows = 0, limitedRowsWithFolder = 0;
     for (int row = 0; row < rows; ++row) {
-        std::int32_t id = ProcessIdFromText(form.lsvProcesses.SubItem(row, 5));
-        if (id < 0 || !limitedIds.count(static_cast<DWORD>(id))) continue;
+        if (!limitedIds.count(static_cast<DWORD>(form.lsvProcesses.RowValue(row)))) continue;
         ++limitedRows;
         if (form.lsvProcesses.RowData(row).find('\\') != std::string::npos) ++limitedRowsWithFolder;
     }
@@ -124,23 +184,22 @@ int Run(int argc, char** argv) {
     std::printf("limited_granting_0x1000 %d count\n", granting);
     std::printf("rows %d count\n", rows);
     std::printf("limited_rows_with_path %d count\n", limitedRowsWithFolder);
+    std::printf("new_processes_per_run %d count\n", newPerRun);
     std::printf("cold_start_to_filled_window %.2f ms\n", cold);
-    std::printf("warm_refresh %.2f ms\n", Median(warm));
-    std::printf("warm_refresh_min %.2f ms\n", Min(warm));
-    std::printf("old_floor %.2f ms\n", Median(oldFloor));
-    std::printf("old_floor_min %.2f ms\n", Min(oldFloor));
-    std::printf("refresh_to_old_floor %.2f ratio\n", Median(warm) / std::max(0.01, Median(oldFloor)));
-    std::printf("refresh_to_old_floor_paired %.2f ratio\n", bench::PairedRatio(warm, oldFloor));
-    std::printf("new_floor %.2f ms\n", Median(newFloor));
-    std::printf("new_floor_min %.2f ms\n", Min(newFloor));
-    std::printf("refresh_to_new_floor %.2f ratio\n", Median(warm) / std::max(0.01, Median(newFloor)));
-    std::printf("refresh_to_new_floor_paired %.2f ratio\n", bench::PairedRatio(warm, newFloor));
-    std::printf("new_floor_to_old_floor %.2f ratio\n", Median(newFloor) / std::max(0.01, Median(oldFloor)));
-    std::printf("refresh_per_row %.3f ms\n", rows ? Median(warm) / rows : 0.0);
+    std::printf("limited_floor %.2f ms\n", Median(known.floor));
+    std::printf("limited_floor_min %.2f ms\n", Min(known.floor));
+    std::printf("call_and_paint_floor %.2f ms\n", Median(known.callFloor));
+    Print("warm_refresh", known);
+    if (newPerRun > 0) Print("refresh_with_new", withNew);
+    std::printf("refresh_per_row %.3f ms\n", rows ? Median(known.refresh) / rows : 0.0);
     std::printf("enumerations_per_refresh %.2f count\n", enumerations);
+    std::printf("longest_fill_round %.2f ms\n", longestRound);
+    if (!fault.empty()) std::fprintf(stderr, "LimitedRefreshBench: %s\n", fault.c_str());
 
-    bool sound = started == childCount && refusing == static_cast<int>(limitedIds.size()) &&
-                 granting == refusing && limitedRowsWithFolder == limitedRows && limitedRows == limitedCount;
+    bool sound = started == childCount && refusing == static_cast<int>(limitedIds.size()) && granting == refusing &&
+                 limitedRowsWithFolder == limitedRows && limitedRows == limitedCount &&
+                 renewed == static_cast<size_t>(runs * newPerRun) && fault.empty();
+    std::printf("sound %d count\n", sound ? 1 : 0);
     return sound ? 0 : 1;
 }
 

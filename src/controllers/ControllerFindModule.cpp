@@ -8,8 +8,6 @@
 #include "sysinfo/JclFileUtils.h"
 #include "widgets/Utf16.h"
 
-#include <winternl.h>
-
 #include <algorithm>
 #include <chrono>
 
@@ -53,40 +51,12 @@ std::string Counted(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-// Every running process's id and file name from one call of the system, in
-// a few milliseconds where reading each one's path takes a tenth of a second
-// and more: the search reads a path only for a process it shows. Where the
-// system lacks the call, the process list's own source.
+// Every running process's id and file name, without their paths (one call
+// of the system from NT 6 on): the search reads a path only for a process
+// that shows.
 bool ListRunningProcesses(std::vector<TRunningProcess>& processes) {
-    EnsureImagePathApi();
-    if (TNtQuerySystemInformation query = ImagePathApi().NtQuerySystemInformation) {
-        const ULONG kSystemProcessInformation = 5;
-        const LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-        std::vector<std::uint64_t> buffer(1 << 16);  // 512 KB, aligned for the records
-        for (int attempt = 0; attempt < 6; ++attempt) {
-            ULONG needed = 0;
-            const ULONG size = static_cast<ULONG>(buffer.size() * sizeof buffer[0]);
-            LONG status = query(kSystemProcessInformation, buffer.data(), size, &needed);
-            if (status == kInfoLengthMismatch) {
-                buffer.resize(std::max<size_t>(buffer.size() * 2, needed / sizeof buffer[0] + 4096));
-                continue;
-            }
-            if (status < 0) break;
-            const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
-            for (size_t offset = 0; offset + sizeof(SYSTEM_PROCESS_INFORMATION) <= size;) {
-                const auto* record = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(bytes + offset);
-                const size_t units = record->ImageName.Length / sizeof(wchar_t);
-                const auto id = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(record->UniqueProcessId));
-                processes.push_back({id, record->ImageName.Buffer ? widgets::Utf8(record->ImageName.Buffer, units) : ""});
-                if (record->NextEntryOffset == 0) return true;
-                offset += record->NextEntryOffset;
-            }
-            break;
-        }
-        processes.clear();
-    }
     TStringList listed;
-    if (!ListProcesses(listed, true)) return false;
+    if (!ListProcesses(listed, false)) return false;
     for (const TStringListEntry& entry : listed)
         processes.push_back({static_cast<std::uint32_t>(entry.Data), entry.Text});
     return true;

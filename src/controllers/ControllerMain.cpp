@@ -117,8 +117,10 @@ TCMain::TCMain() {
 
 TCMain::~TCMain() {
     // The window outlives the controller: it must not call back.
-    MainForm->lsvProcesses.SetFittedColumn(kPathColumn, nullptr);
-    MainForm->lsvModules.SetFittedColumn(kPathColumn, nullptr);
+    for (widgets::ListView* list : {&MainForm->lsvProcesses, &MainForm->lsvModules}) {
+        list->SetFittedColumn(kPathColumn, nullptr);
+        list->SetRowFiller(nullptr);
+    }
     MainForm->OnEndSession = nullptr;
     MainForm->OnDpiChanged = nullptr;
     widgets::Application::Instance().OnHoldEnded = nullptr;
@@ -174,53 +176,43 @@ void TCMain::RefreshList() {
     if (index >= 0) list.FocusRow(index);
 }
 
-// The rows are rewritten in place, and the images of their icons are added
-// once for the whole run: each costs a round trip to the system, every
-// refresh again.
+// The rows' icons and texts are read when the list first needs them: to
+// draw them, find, copy or tip them, or between messages. A row whose path
+// and id are the ones its place had keeps its content.
 void TCMain::FillList(widgets::ListView& list, widgets::ImageList& images, const TStringList& paths,
                       bool isModuleList) {
     // A module row shows the first listed process that runs from the
     // module's file: the process rows know every process of the last refresh.
-    TStringList listed;
-    if (isModuleList) listed = ListedProcesses();
-    const size_t subItems = isModuleList ? 6 : 7;
+    if (isModuleList) moduleOwners_ = ListedProcesses();
+    std::vector<widgets::ListView::RowKey> keys;
+    keys.reserve(paths.size());
+    for (const TStringListEntry& entry : paths) keys.push_back({entry.Text, entry.Data});
+    list.SetRowFiller([this, &list, &images, isModuleList](int row) { FillRow(list, images, row, isModuleList); });
+    list.ReplaceRows(std::move(keys));
+}
 
-    // The count first: the scroll bar, and so the room of the path column,
-    // is then what it will be when the rows are shown.
-    list.ReplaceRows(static_cast<int>(paths.size()));
-    list.BeginUpdate();
-    // An error ends the list at the rows filled before it.
-    struct EndFill {
-        widgets::ListView& list;
-        int filled = 0;
-        ~EndFill() {
-            list.SetRowCount(filled);
-            list.EndUpdate();
-        }
-    } fill{list};
-
-    for (const TStringListEntry& entry : paths) {
-        DWORD processId = isModuleList ? FindProcessId(listed, entry.Text) : static_cast<DWORD>(entry.Data);
-        TFileInfoItem& item = LookupFileInfo(entry.Text, ProcessIdText(processId), isModuleList);
-        std::vector<std::string> cells(subItems, "-");
-        cells[0] = item.Product == "-" ? FileNamePart(item.FileName) : item.Product;
-        cells[1] = item.Company;
-        cells[2] = item.Description;
-        // Shortened by the list to the room its column gives it when shown.
-        cells[3] = item.FileName;
-        cells[4] = item.Version;
-        if (!isModuleList) cells[kPidSubItem] = item.PidText;
-        list.SetRow(fill.filled, images.SharedImage(item.ImageKey, item.Icon.get()), std::move(cells), item.FileName);
-        ++fill.filled;
-    }
+// The images of the icons are added once for the whole run: each costs a
+// round trip to the system.
+void TCMain::FillRow(widgets::ListView& list, widgets::ImageList& images, int row, bool isModuleList) {
+    const std::string path = list.RowData(row);
+    DWORD processId = isModuleList ? FindProcessId(moduleOwners_, path) : static_cast<DWORD>(list.RowValue(row));
+    TFileInfoItem& item = LookupFileInfo(path, ProcessIdText(processId), isModuleList);
+    std::vector<std::string> cells(isModuleList ? 6 : 7, "-");
+    cells[0] = item.Product == "-" ? FileNamePart(item.FileName) : item.Product;
+    cells[1] = item.Company;
+    cells[2] = item.Description;
+    // Shortened by the list to the room its column gives it when shown.
+    cells[3] = item.FileName;
+    cells[4] = item.Version;
+    if (!isModuleList) cells[kPidSubItem] = item.PidText;
+    list.SetRow(row, images.SharedImage(item.ImageKey, item.Icon.get()), std::move(cells), item.FileName);
 }
 
 TStringList TCMain::ListedProcesses() const {
     const widgets::ListView& list = MainForm->lsvProcesses;
     TStringList listed;
     listed.reserve(static_cast<size_t>(list.RowCount()));
-    for (int row = 0; row < list.RowCount(); ++row)
-        listed.push_back({list.RowData(row), static_cast<DWORD>(ProcessIdFromText(list.SubItem(row, kPidSubItem)))});
+    for (int row = 0; row < list.RowCount(); ++row) listed.push_back({list.RowData(row), list.RowValue(row)});
     return listed;
 }
 
@@ -269,18 +261,13 @@ void TCMain::ApplyColumnLayout() {
     if (settings.Items[kPathColumn].Visible) form.lsvProcesses.FitAutoColumnBesideScrollBar();
 }
 
-// At a new display scale the lists' images are made again at the new size
-// of small icons, so both lists show their rows anew.
+// At a new display scale the lists keep their rows: they lay them out and
+// make their images again at the new size themselves, from the file
+// information read before. Nothing is listed anew, so an open question or
+// menu still acts on the row it was opened for.
 void TCMain::DpiChanged() {
-    TStringList modules;
-    const widgets::ListView& list = MainForm->lsvModules;
-    for (int row = 0; row < list.RowCount(); ++row) modules.push_back({list.RowData(row), 0});
-    std::string reason = list.EmptyText();
     // Texts measure anew in the new font.
     for (int panel = 0; panel < 4; ++panel) FitPanel(panel);
-    RefreshList();
-    FillList(MainForm->lsvModules, MainForm->ModulleIconList, modules, true);
-    MainForm->lsvModules.SetEmptyText(reason);
 }
 
 // A panel is as wide as its text and 10 more; the process count has its

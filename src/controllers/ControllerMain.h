@@ -64,7 +64,10 @@ private:
     void SessionCommand(const char* question, bool logoff, bool reboot, bool shutdown);
     void AttachRefreshHandlers();
     void DetachRefreshHandlers();
+    void FillRow(widgets::ListView& list, widgets::ImageList& images, int row, bool isModuleList);
     // The paths and ids of the process rows.
     TStringList ListedProcesses() const;
+    // The process rows as the module list was filled.
+    TStringList moduleOwners_;
 
 };

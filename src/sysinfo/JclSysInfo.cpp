@@ -6,10 +6,15 @@
 #include "widgets/SystemLibrary.h"
 #include "widgets/Utf16.h"
 
+#include <winternl.h>
+
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
+#include <map>
+#include <memory>
 #include <utility>
 
 using widgets::UniqueFileHandle;
@@ -223,10 +228,24 @@ std::string ImagePathById(DWORD processId, TDriveDevices& drives) {
     return {};
 }
 
-// The path through a handle with the least rights a process grants.
-std::string LimitedImagePath(DWORD processId) {
-    UniqueKernelHandle process(OpenProcess(kQueryLimited, FALSE, processId));
+LONGLONG FileTimeValue(const FILETIME& time) {
+    return static_cast<LONGLONG>((static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+// The path through a handle with the least rights a process grants. With a
+// creation time, only of the process created then: the id may have passed
+// to another since it was listed (otherProcess tells).
+std::string LimitedImagePath(DWORD processId, const LONGLONG* createTime = nullptr, bool* otherProcess = nullptr) {
+    UniqueKernelHandle process(ImagePathApi().OpenProcess(kQueryLimited, FALSE, processId));
     if (!process) return {};
+    if (createTime) {
+        FILETIME created{}, exited{}, kernel{}, user{};
+        if (!GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return {};
+        if (FileTimeValue(created) != *createTime) {
+            if (otherProcess) *otherProcess = true;
+            return {};
+        }
+    }
     std::vector<wchar_t> buffer(MAX_PATH + 1);
     for (;;) {
         DWORD size = static_cast<DWORD>(buffer.size());
@@ -251,6 +270,113 @@ std::string ImageName(DWORD processId, bool fullPaths, TDriveDevices& drives) {
 }
 
 // ------------------------------------------------------------ strategies
+// What the one call tells of a process.
+struct TListedProcess {
+    DWORD Id;
+    LONGLONG CreateTime;
+    std::string Name;
+};
+
+const ULONG kSystemProcessInformation = 5;
+// Far more than any machine's process table: a table that keeps outgrowing
+// the buffer while it is read ends the tries there.
+const ULONG kLargestProcessTable = 64u << 20;
+
+// The name of a record, when it lies inside the buffer the call filled.
+std::string RecordName(const UNICODE_STRING& name, const std::uint8_t* begin, const std::uint8_t* end) {
+    const auto* text = reinterpret_cast<const std::uint8_t*>(name.Buffer);
+    if (!text || text < begin || text > end || name.Length > end - text) return {};
+    std::vector<wchar_t> units(name.Length / sizeof(wchar_t));
+    std::memcpy(units.data(), text, units.size() * sizeof(wchar_t));
+    return Utf8UpToNul(units.data(), units.size());
+}
+
+// Every process in one call (SystemProcessInformation), the buffer grown
+// while the system says it is too short, within a bound. False when the
+// call fails.
+bool QueryProcessTable(std::vector<TListedProcess>& processes) {
+    EnsureImagePathApi();
+    TNtQuerySystemInformation query = ImagePathApi().NtQuerySystemInformation;
+    if (!query) return false;
+    // The size that held the table the last time: it grows with the machine.
+    static ULONG capacity = 256u << 10;
+    std::unique_ptr<ULONGLONG[]> buffer;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        buffer.reset(new ULONGLONG[capacity / sizeof(ULONGLONG)]);
+        ULONG needed = 0;
+        LONG status = query(kSystemProcessInformation, buffer.get(), capacity, &needed);
+        if (status == kInfoLengthMismatch) {
+            ULONG grown = std::max<ULONG>(capacity * 2, needed + needed / 4);
+            if (grown > kLargestProcessTable || grown <= capacity) return false;
+            capacity = grown;
+            continue;
+        }
+        if (status < 0) return false;
+        const auto* begin = reinterpret_cast<const std::uint8_t*>(buffer.get());
+        const std::uint8_t* end = begin + capacity;
+        const size_t known = offsetof(SYSTEM_PROCESS_INFORMATION, UniqueProcessId) + sizeof(HANDLE);
+        for (size_t offset = 0; offset + known <= capacity;) {
+            SYSTEM_PROCESS_INFORMATION record{};
+            std::memcpy(&record, begin + offset, std::min<size_t>(sizeof record, capacity - offset));
+            processes.push_back({static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(record.UniqueProcessId)),
+                                 record.CreateTime.QuadPart, RecordName(record.ImageName, begin, end)});
+            if (record.NextEntryOffset == 0) break;
+            offset += record.NextEntryOffset;
+        }
+        return true;
+    }
+    return false;
+}
+
+// The paths found at the last enumeration with paths, by process id and
+// creation time.
+using TProcessKey = std::pair<DWORD, LONGLONG>;
+std::map<TProcessKey, std::string>& KnownPaths() {
+    static std::map<TProcessKey, std::string> paths;
+    return paths;
+}
+
+// The path of a process not seen before, by the strongest source, and only
+// when it is that process's.
+std::string PathOfNewProcess(const TListedProcess& process, TDriveDevices& drives) {
+    bool otherProcess = false;
+    std::string path = LimitedImagePath(process.Id, &process.CreateTime, &otherProcess);
+    if (path.empty() && !otherProcess) {
+        path = ImagePathById(process.Id, drives);
+        // No handle holds the process here: a path of another file names another process.
+        if (!path.empty() && !process.Name.empty() && !widgets::SameTextIgnoringCase(FileNamePart(path), process.Name))
+            path.clear();
+    }
+    return path;
+}
+
+bool ProcessesBySystemInformation(TStringList& list, bool fullPaths) {
+    std::vector<TListedProcess> processes;
+    if (!QueryProcessTable(processes)) return false;
+    std::map<TProcessKey, std::string>& known = KnownPaths();
+    std::map<TProcessKey, std::string> seen;
+    TDriveDevices drives;
+    for (const TListedProcess& process : processes) {
+        std::string text;
+        if (process.Id == 0) {
+            text = SystemIdleProcessName();
+        } else if (fullPaths) {
+            TProcessKey key{process.Id, process.CreateTime};
+            auto found = known.find(key);
+            std::string path = found != known.end() ? std::move(found->second) : PathOfNewProcess(process, drives);
+            // A process that gives no path (yet) is asked again next time.
+            if (!path.empty()) text = seen.emplace(key, std::move(path)).first->second;
+            else text = process.Name;
+        } else {
+            text = process.Name;
+        }
+        list.push_back({text, process.Id});
+    }
+    // Ended processes are forgotten; their ids may come again.
+    if (fullPaths) known.swap(seen);
+    return true;
+}
+
 bool ProcessesBySnapshot(TStringList& list, bool fullPaths) {
     UniqueFileHandle snapshot(CallCreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return false;
@@ -515,6 +641,7 @@ void EnsureImagePathApi() {
         api.QueryDosDeviceW = Resolve<TQueryDosDeviceW>(kernel, "QueryDosDeviceW");
     }
     if (ntdll) api.NtQuerySystemInformation = Resolve<TNtQuerySystemInformation>(ntdll, "NtQuerySystemInformation");
+    api.OpenProcess = ::OpenProcess;
 }
 
 // ----------------------------------------------------------------- processes
@@ -528,6 +655,11 @@ bool ListProcesses(TStringList& list, bool fullPaths) {
     ++enumerations;
     TWindowsVersion kind = WindowsVersionClass();
     if (kind == TWindowsVersion::Nt3 || kind == TWindowsVersion::Nt4) return ProcessesByProcessStatus(list, fullPaths);
+    const TOsVersion& version = OsVersion();
+    if (version.PlatformId == VER_PLATFORM_WIN32_NT && version.Major >= 6 &&
+        ProcessesBySystemInformation(list, fullPaths))
+        return true;
+    // Where the one call fails, the snapshot lists them as on older systems.
     return ProcessesBySnapshot(list, fullPaths);
 }
 

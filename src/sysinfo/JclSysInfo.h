@@ -62,6 +62,7 @@ using TModule32FirstW = BOOL(WINAPI*)(HANDLE, MODULEENTRY32W*);
 using TQueryFullProcessImageNameW = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
 using TNtQuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
 using TQueryDosDeviceW = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
+using TOpenProcess = HANDLE(WINAPI*)(DWORD, BOOL, DWORD);
 
 struct TProcessStatusApi {
     HMODULE Library = nullptr;
@@ -83,14 +84,17 @@ struct TToolHelpApi {
     TModule32FirstW Module32NextW = nullptr;
 };
 
-// The image path of a process from NT 6 on: through a handle that asks for
-// the least a process can grant, or by its id without a handle (a path of
-// the kernel's own devices, mapped to a drive).
+// The processes and their image paths from NT 6 on: every process's id,
+// name and creation time in one call (NtQuerySystemInformation), and a
+// path through a handle that asks for the least a process can grant
+// (opened by OpenProcess), or by its id without a handle (a path of the
+// kernel's own devices, mapped to a drive).
 struct TImagePathApi {
     bool Resolved = false;
     TQueryFullProcessImageNameW QueryFullProcessImageNameW = nullptr;
     TNtQuerySystemInformation NtQuerySystemInformation = nullptr;
     TQueryDosDeviceW QueryDosDeviceW = nullptr;
+    TOpenProcess OpenProcess = nullptr;
 };
 
 TProcessStatusApi& ProcessStatusApi();
@@ -102,7 +106,10 @@ void EnsureImagePathApi();
 
 // ---------------------------------------------------------------- processes
 // Appends one entry per running process (text: executable path or name,
-// value: process id). False when the enumeration could not start.
+// value: process id). False when the enumeration could not start. From NT 6
+// on one call lists the processes, and a path is asked only for a process
+// not seen at the last enumeration with paths: a process is known by its id
+// and creation time, and keeps its path while it runs.
 bool ListProcesses(TStringList& list, bool fullPaths);
 // The process's executable path (or name), from the strongest source the
 // system allows; empty when none gives it. From NT 6 on: the path through a

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace widgets {
 
@@ -33,10 +34,23 @@ public:
     HWND MainWindowHandle() const;
     void DestroyMainForm();
 
-    // Runs the message loop until the main window has closed.
+    // Runs the message loop until the main window has closed. While no
+    // message waits, the idle work goes on.
     void Run();
-    // Handles the messages waiting in the queue, then returns.
+    // Handles the messages waiting in the queue, then, when none is left, a
+    // round of the idle work; then returns.
     void ProcessMessages();
+
+    // Work done between messages, while none waits, one small step at a
+    // time: a step answers whether work is left, and the work ends when
+    // none is. An owner has one work; adding another replaces it.
+    void AddIdleWork(const void* owner, std::function<bool()> step);
+    void RemoveIdleWork(const void* owner);
+    bool HasIdleWork() const { return !idleWork_.empty(); }
+    // Steps of the idle work until a message comes or a round's time is up
+    // (input waits no longer than that and one step); false when no work is
+    // left.
+    bool DoIdleWork();
 
     // A menu or a modal box of the program is open from Begin to End (pairs
     // nest): what would change the windows under it waits (Holding) and
@@ -60,6 +74,12 @@ private:
 
     std::string title_;
     int holds_ = 0;
+    struct IdleWork {
+        const void* owner;
+        std::function<bool()> step;
+    };
+    std::vector<IdleWork> idleWork_;
+    size_t nextIdleWork_ = 0;
     std::unique_ptr<Form> mainForm_;
     // The thread that creates the application is the window thread; the
     // shell's icon calls need it in a single-threaded COM apartment.

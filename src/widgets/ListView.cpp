@@ -1,5 +1,6 @@
 #include "widgets/ListView.h"
 
+#include "widgets/Application.h"
 #include "widgets/Clipboard.h"
 #include "widgets/Utf16.h"
 
@@ -70,6 +71,8 @@ ListView::ListView(HWND parent, UINT_PTR id, const Options& options) {
     SendMessageW(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
     header_ = reinterpret_cast<HWND>(SendMessageW(Handle(), LVM_GETHEADER, 0, 0));
 }
+
+ListView::~ListView() { Application::Instance().RemoveIdleWork(this); }
 
 void ListView::AddColumn(const ListColumn& column) {
     columns_.push_back(column);
@@ -204,7 +207,39 @@ void ListView::SetSmallImages(ImageList& images) {
 
 // The list holds no texts of its own (owner data): it asks for them when it
 // draws, so filling a list costs no message per cell.
-void ListView::ReplaceRows(int count) {
+void ListView::ReplaceRows(int count) { ShowNewRows(std::vector<Row>(static_cast<size_t>(count))); }
+
+void ListView::ReplaceRows(std::vector<RowKey> keys) {
+    const bool sameCount = keys.size() == rows_.size();
+    int firstChanged = RowCount();
+    std::vector<Row> rows(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+        Row& row = rows[i];
+        if (i < rows_.size() && rows_[i].filled && rows_[i].data == keys[i].data && rows_[i].value == keys[i].value) {
+            row = std::move(rows_[i]);
+            continue;
+        }
+        row.data = std::move(keys[i].data);
+        row.value = keys[i].value;
+        row.filled = false;
+        firstChanged = std::min(firstChanged, static_cast<int>(i));
+    }
+    ShowNewRows(std::move(rows));
+    nextToFill_ = 0;
+    if (updateDepth_ > 0) return;
+    // Rows that show what they showed need no drawing (a new count has the
+    // control draw them all).
+    if (!sameCount) {
+        InvalidateRect(Handle(), nullptr, TRUE);
+    } else if (firstChanged < RowCount()) {
+        int top = static_cast<int>(SendMessageW(Handle(), LVM_GETTOPINDEX, 0, 0));
+        int last = std::min(RowCount() - 1, top + static_cast<int>(SendMessageW(Handle(), LVM_GETCOUNTPERPAGE, 0, 0)));
+        if (std::max(firstChanged, top) <= last)
+            SendMessageW(Handle(), LVM_REDRAWITEMS, static_cast<WPARAM>(std::max(firstChanged, top)), last);
+    }
+}
+
+void ListView::ShowNewRows(std::vector<Row> rows) {
     SetEmptyText({});
     // Only the rows that have them: clearing a state on every row visits each.
     for (int row : {SelectedRow(), FocusedRow()}) {
@@ -214,7 +249,16 @@ void ListView::ReplaceRows(int count) {
         SendMessageW(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
     }
     SendMessageW(Handle(), LVM_SETSELECTIONMARK, 0, -1);
-    SetRowCount(count);
+    rows_ = std::move(rows);
+    RowsToFill();
+    // A scroll bar that the new rows bring takes its room from the
+    // self-fitting column: fitted before the rows come, that column's width
+    // does not change with many rows in the list (which costs the control
+    // a repaint of them and its scroll bars).
+    if (RowCount() > controlCount_ && !VerticalScrollBarShown() &&
+        RowCount() > SendMessageW(Handle(), LVM_GETCOUNTPERPAGE, 0, 0))
+        FitAutoColumnBesideScrollBar();
+    SyncCount();
     // Back to the first row, the horizontal position kept.
     int top = static_cast<int>(SendMessageW(Handle(), LVM_GETTOPINDEX, 0, 0));
     RECT first{};
@@ -223,9 +267,71 @@ void ListView::ReplaceRows(int count) {
         SendMessageW(Handle(), LVM_SCROLL, 0, -top * (first.bottom - first.top));
 }
 
+void ListView::SetRowFiller(RowFiller fill) {
+    fill_ = std::move(fill);
+    RowsToFill();
+}
+
+void ListView::RefillRows() {
+    if (!fill_) return;
+    for (Row& row : rows_) {
+        row.filled = false;
+        row.fittedRoom = -1;
+    }
+    nextToFill_ = static_cast<int>(SendMessageW(Handle(), LVM_GETTOPINDEX, 0, 0));
+    RowsToFill();
+    InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+bool ListView::RowFilled(int row) const {
+    return row >= 0 && row < RowCount() && rows_[static_cast<size_t>(row)].filled;
+}
+
+std::uintptr_t ListView::RowValue(int row) const {
+    if (row < 0 || row >= RowCount()) return 0;
+    return rows_[static_cast<size_t>(row)].value;
+}
+
+void ListView::RowsToFill() {
+    rowsToFill_ = static_cast<int>(std::count_if(rows_.begin(), rows_.end(), [](const Row& row) { return !row.filled; }));
+    if (rowsToFill_ > 0 && fill_) Application::Instance().AddIdleWork(this, [this] { return FillNextRow(); });
+    else Application::Instance().RemoveIdleWork(this);
+}
+
+ListView::Row& ListView::FilledRow(int row) const {
+    Row& r = rows_[static_cast<size_t>(row)];
+    if (r.filled) return r;
+    // Marked first: a filler that fails leaves the row empty, not asked again
+    // at every paint.
+    r.filled = true;
+    --rowsToFill_;
+    if (fill_) {
+        struct Filling {
+            int& depth;
+            ~Filling() { --depth; }
+        } filling{++filling_};
+        fill_(row);
+    }
+    return rows_[static_cast<size_t>(row)];
+}
+
+bool ListView::FillNextRow() {
+    const int count = RowCount();
+    for (int i = 0; i < count && rowsToFill_ > 0 && fill_; ++i) {
+        int row = (nextToFill_ + i) % count;
+        if (rows_[static_cast<size_t>(row)].filled) continue;
+        nextToFill_ = row + 1;
+        FilledRow(row);
+        return rowsToFill_ > 0;
+    }
+    rowsToFill_ = 0;
+    return false;
+}
+
 void ListView::SetRowCount(int count) {
     if (count < 0) count = 0;
     rows_.resize(static_cast<size_t>(count));
+    RowsToFill();
     SyncCount();
 }
 
@@ -235,12 +341,17 @@ void ListView::SetRow(int row, int image, std::vector<std::string> subItems, std
     r.image = image;
     r.data = std::move(data);
     r.fittedRoom = -1;
-    RedrawRow(row);
+    if (!r.filled) {
+        r.filled = true;
+        --rowsToFill_;
+    }
+    if (filling_ == 0) RedrawRow(row);
 }
 
 void ListView::DeleteRow(int row) {
     if (row < 0 || row >= RowCount()) return;
     rows_.erase(rows_.begin() + row);
+    RowsToFill();
     // Moves the selection and focus of the rows behind it up by one.
     SendMessageW(Handle(), LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
     controlCount_ = static_cast<int>(SendMessageW(Handle(), LVM_GETITEMCOUNT, 0, 0));
@@ -263,7 +374,7 @@ bool ListView::VerticalScrollBarShown() const { return (GetWindowLongPtrW(Handle
 const std::string& ListView::CellText(int row, int column) const {
     static const std::string empty;
     if (column == 0) return empty;
-    Row& r = rows_[static_cast<size_t>(row)];
+    Row& r = FilledRow(row);
     size_t k = static_cast<size_t>(column - 1);
     if (k >= r.subItems.size()) return empty;
     if (column == fittedColumn_ && fit_ && !r.data.empty()) {
@@ -293,6 +404,10 @@ std::string ListView::SubItem(int row, int subItem) const {
     if (row < 0 || row >= RowCount() || subItem < 0) return {};
     return CellText(row, subItem + 1);
 }
+
+int ListView::ImageIndex(int row) const { return FilledRow(row).image; }
+
+int ListView::SubItemCount(int row) const { return static_cast<int>(FilledRow(row).subItems.size()); }
 
 std::string ListView::RowData(int row) const {
     if (row < 0 || row >= RowCount()) return {};
@@ -386,8 +501,10 @@ void ListView::DpiChanged(int oldDpi, int newDpi) {
                          MAKELPARAM(MulDiv(ColumnPixels(i), newDpi, oldDpi), 0));
     Window::DpiChanged(oldDpi, newDpi);
     FitAutoColumn();
-    // Its rows' images are gone with the old list: the owner fills them again.
+    // Its rows' images are gone with the old list: rows filled when needed
+    // are filled anew, others by their owner.
     if (images_) SetSmallImages(*images_);
+    RefillRows();
     tip_.reset();
     for (Row& row : rows_) row.fittedRoom = -1;
     fittedTexts_.clear();

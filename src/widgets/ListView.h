@@ -8,6 +8,7 @@
 #include "widgets/ToolTip.h"
 #include "widgets/Window.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -57,6 +58,7 @@ public:
         bool fullRowSelect = false;
     };
     ListView(HWND parent, UINT_PTR id, const Options& options);
+    ~ListView() override;
 
     void AddColumn(const ListColumn& column);
     int ColumnCount() const { return static_cast<int>(columns_.size()); }
@@ -105,10 +107,31 @@ public:
     // when shown. The data is a text the program keeps with the row.
     void SetRow(int row, int image, std::vector<std::string> subItems, std::string data);
     void DeleteRow(int row);
-    int ImageIndex(int row) const { return rows_[static_cast<size_t>(row)].image; }
+    int ImageIndex(int row) const;
     std::string SubItem(int row, int subItem) const;
     std::string RowData(int row) const;
-    int SubItemCount(int row) const { return static_cast<int>(rows_[static_cast<size_t>(row)].subItems.size()); }
+    int SubItemCount(int row) const;
+
+    // Rows filled when first needed, for content that is costly to make:
+    // each row has a key (a data text and a number the program keeps with
+    // it), and the list calls the filler the first time anything else of the
+    // row is drawn, found, copied, shown in a tip or read; the filler sets
+    // the row (SetRow). Between messages, while none waits, the rest are
+    // filled a few at a time, from the rows in view down, so that scrolling
+    // finds them ready. Rows made by ReplaceRows(count) are not filled so.
+    struct RowKey {
+        std::string data;
+        std::uintptr_t value = 0;
+    };
+    using RowFiller = std::function<void(int row)>;
+    void SetRowFiller(RowFiller fill);
+    // As ReplaceRows(count), one row per key. The content follows from the
+    // key alone: a row whose key is the one its place had keeps its content.
+    void ReplaceRows(std::vector<RowKey> keys);
+    // Every row is filled anew when next needed (its image is gone).
+    void RefillRows();
+    bool RowFilled(int row) const;
+    std::uintptr_t RowValue(int row) const;
 
     int SelectedRow() const;
     int FocusedRow() const;
@@ -165,8 +188,16 @@ private:
         std::vector<std::string> subItems;
         int image = -1;
         std::string data;
+        std::uintptr_t value = 0;
         int fittedRoom = -1;  // the room the fitted column's text was made for
+        bool filled = true;
     };
+    // The row, filled first when it waits for its content.
+    Row& FilledRow(int row) const;
+    void ShowNewRows(std::vector<Row> rows);
+    void RowsToFill();
+    // Fills the next row that waits; false when none is left.
+    bool FillNextRow();
     int Clamp(int index, int width) const;
     int ColumnPixels(int index) const;
     void SetColumnPixels(int index, int pixels);
@@ -202,6 +233,14 @@ private:
     // again at the same room are not fitted anew.
     mutable std::unordered_map<std::string, std::string> fittedTexts_;
     mutable int fittedTextsRoom_ = -1;
+    RowFiller fill_;
+    // Rows waiting for their content, and where the filling between
+    // messages goes on.
+    mutable int rowsToFill_ = 0;
+    int nextToFill_ = 0;
+    // While the filler sets a row the list asked for, nothing is redrawn:
+    // the row is being drawn or read already.
+    mutable int filling_ = 0;
     ImageList* images_ = nullptr;
     int textPadding_ = 0;
     std::unique_ptr<TextMeasure> measure_;

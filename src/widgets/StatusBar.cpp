@@ -8,7 +8,8 @@ namespace widgets {
 
 StatusBar::StatusBar(HWND parent, UINT_PTR id, int panelCount, int height)
     : height_(height), panels_(static_cast<size_t>(panelCount)) {
-    CreateControl(STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_NORESIZE, 0, parent, id);
+    // Set every second: it handles none of its messages itself.
+    CreateControl(STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_NORESIZE, 0, parent, id, false);
     ApplyParts();
 }
 

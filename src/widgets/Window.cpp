@@ -5,12 +5,26 @@
 #include "widgets/Utf16.h"
 
 #include <exception>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 namespace widgets {
 
 namespace {
-const wchar_t kWrapperProperty[] = L"Ovrelle.Window";
+// The wrappers of the windows this layer made, found by handle at every
+// message: a lookup of the process's own (a window property would cost a
+// request to the Wine server each time).
+std::mutex wrappersLock;
+std::unordered_map<HWND, Window*>& Wrappers() {
+    static std::unordered_map<HWND, Window*> wrappers;
+    return wrappers;
+}
+void SetWrapper(HWND window, Window* wrapper) {
+    std::lock_guard<std::mutex> lock(wrappersLock);
+    if (wrapper) Wrappers()[window] = wrapper;
+    else Wrappers().erase(window);
+}
 
 
 int SystemDpi() {
@@ -52,13 +66,16 @@ Window::~Window() {
 }
 
 Window* Window::FromHandle(HWND window) {
-    return window ? static_cast<Window*>(GetPropW(window, kWrapperProperty)) : nullptr;
+    if (!window) return nullptr;
+    std::lock_guard<std::mutex> lock(wrappersLock);
+    auto found = Wrappers().find(window);
+    return found != Wrappers().end() ? found->second : nullptr;
 }
 
 void Window::Detach() {
     if (!handle_) return;
     if (subclassed_) RemoveWindowSubclass(handle_, SubclassProc, 0);
-    RemovePropW(handle_, kWrapperProperty);
+    SetWrapper(handle_, nullptr);
     handle_ = nullptr;
 }
 
@@ -88,13 +105,13 @@ void Window::CreateOwn(const char* className, const char* text, DWORD style, DWO
 }
 
 void Window::CreateControl(const char* className, const char* text, DWORD style, DWORD exStyle,
-                           HWND parent, UINT_PTR id) {
+                           HWND parent, UINT_PTR id, bool subclass) {
     dpi_ = InitialDpi(parent);
     handle_ = CreateWindowExW(exStyle, Utf16(className).c_str(), Utf16(text).c_str(), style, 0, 0, 0, 0, parent,
                               reinterpret_cast<HMENU>(id), GetModuleHandleW(nullptr), nullptr);
     if (!handle_) return;
-    SetPropW(handle_, kWrapperProperty, this);
-    subclassed_ = SetWindowSubclass(handle_, SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    SetWrapper(handle_, this);
+    subclassed_ = subclass && SetWindowSubclass(handle_, SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
     if (parent) SetFont(reinterpret_cast<HFONT>(SendMessageW(parent, WM_GETFONT, 0, 0)));
 }
 
@@ -115,7 +132,7 @@ LRESULT CALLBACK Window::OwnProc(HWND window, UINT message, WPARAM wParam, LPARA
         auto* self = static_cast<Window*>(create->lpCreateParams);
         if (self) {
             self->handle_ = window;
-            SetPropW(window, kWrapperProperty, self);
+            SetWrapper(window, self);
         }
     }
     Window* self = FromHandle(window);

@@ -75,9 +75,11 @@ protected:
     void CreateOwn(const char* className, const char* text, DWORD style, DWORD exStyle,
                    int left, int top, int width, int height, HWND parent, HMENU menuOrId);
     // A system control (list view, status bar...), subclassed so that its
-    // messages reach HandleMessage too.
+    // messages reach HandleMessage too. One that handles none of its own
+    // messages goes without: under Wine the subclass asks the server for
+    // the window's properties at every message.
     void CreateControl(const char* className, const char* text, DWORD style, DWORD exStyle,
-                       HWND parent, UINT_PTR id);
+                       HWND parent, UINT_PTR id, bool subclass = true);
     static void RegisterClass(const char* className, HCURSOR cursor, HBRUSH background,
                               HICON icon = nullptr);
 

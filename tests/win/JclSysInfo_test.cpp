@@ -99,6 +99,8 @@ PROCESSENTRY32W Record(DWORD pid, const wchar_t* exeFile) {
     return record;
 }
 
+LONG WINAPI RefuseQuery(ULONG, PVOID, ULONG, PULONG) { return static_cast<LONG>(0xC0000001); }
+
 std::vector<DWORD> fakeIds;
 BOOL WINAPI FakeEnumProcesses(DWORD* ids, DWORD size, DWORD* bytes) {
     DWORD count = std::min<DWORD>(static_cast<DWORD>(fakeIds.size()), size / sizeof(DWORD));
@@ -298,11 +300,13 @@ TEST_F(SystemSeams, VersionClassFollowsTheTableAndTheFlagsFollowTheClass) {
 
 // On NT from 5 on the texts come through a process handle; a process that
 // cannot be opened keeps the snapshot's text as it is, not cut to its name.
-// Elsewhere the snapshot's text is the path, cut for names.
+// Elsewhere the snapshot's text is the path, cut for names. From NT 6 on the
+// snapshot is taken where the one call of every process fails.
 TEST_F(SystemSeams, SnapshotStrategyNamesTheIdleProcessAndFallsBackToTheSnapshotText) {
     const DWORD self = GetCurrentProcessId(), gone = 0x7FFFFFF0;
     fakeRecords = {Record(0, L"[System Process]"), Record(self, L"C:\\APPS\\TOOL.EXE"),
                    Record(gone, L"C:\\gone\\vanished.exe")};
+    ImagePathApi().NtQuerySystemInformation = RefuseQuery;
     ToolHelpApi().CreateToolhelp32Snapshot = FakeSnapshot;
     ToolHelpApi().Process32FirstW = FakeFirst;
     ToolHelpApi().Process32NextW = FakeNext;

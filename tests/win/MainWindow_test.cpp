@@ -9,9 +9,11 @@
 #include "support/TestSupport.h"
 #include "support/World.h"
 #include "sysinfo/JclAppInst.h"
+#include "sysinfo/JclSysInfo.h"
 #include "widgets/Utf16.h"
 
 #include <gtest/gtest.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <array>
@@ -774,14 +776,16 @@ TEST_F(MainWindow, DISABLED_HoldsThePopulatedWindowForAScreenshot) {
 TEST_F(MainWindow, RowsOfOneIconShareOneImageAndRefreshesAddNone) {
     Start();
     HIMAGELIST processImages = SmallImages(Processes()), moduleImages = SmallImages(Modules());
-    // Every image shown is one distinct icon: as many images as the rows show.
+    // Every image shown is one distinct icon: as many images as the rows show
+    // (counted once every row has been read, and so its icon added).
     auto distinctImages = [](HWND list) {
         std::set<int> images;
         for (int row = 0; row < RowCount(list); ++row)
             if (ImageOfRow(list, row) >= 0) images.insert(ImageOfRow(list, row));
         return images;
     };
-    EXPECT_EQ(static_cast<int>(distinctImages(Processes()).size()), ImageList_GetImageCount(processImages));
+    const int shownImages = static_cast<int>(distinctImages(Processes()).size());
+    EXPECT_EQ(shownImages, ImageList_GetImageCount(processImages));
 
     // The processes of one file show one image.
     std::vector<PopulatedWorld::Process> browsers = PopulatedWorld::Current()->RunningFrom("\\skylark.exe");
@@ -807,7 +811,8 @@ TEST_F(MainWindow, RowsOfOneIconShareOneImageAndRefreshesAddNone) {
     }
     EXPECT_GT(dllRows, 50);
     EXPECT_GE(dllImage, 0);
-    EXPECT_EQ(static_cast<int>(distinctImages(Modules()).size()), ImageList_GetImageCount(moduleImages));
+    const int shownModuleImages = static_cast<int>(distinctImages(Modules()).size());
+    EXPECT_EQ(shownModuleImages, ImageList_GetImageCount(moduleImages));
 
     // A file first shown as a process keeps its own icon among the modules.
     const int browserRow = RowOf(browsers[1].id);
@@ -827,4 +832,101 @@ TEST_F(MainWindow, RowsOfOneIconShareOneImageAndRefreshesAddNone) {
     EXPECT_EQ(ImageOfRow(Processes(), RowOf(browsers[0].id)), browserImage);
     EXPECT_EQ(distinctImages(Modules()), shownModules);
     EXPECT_EQ(dialogs.size(), 0u);
+}
+
+// ------------------------------------------------ rows read when needed
+
+namespace {
+// A new process under the id of one that has ended, as Windows may show it
+// (Wine seldom reuses ids): in the table of processes and opened by that id.
+TImagePathApi realSystem;
+DWORD endedId = 0, successorId = 0;
+LONG WINAPI TableWithReusedId(ULONG infoClass, PVOID buffer, ULONG size, PULONG needed) {
+    LONG status = realSystem.NtQuerySystemInformation(infoClass, buffer, size, needed);
+    for (auto* at = static_cast<BYTE*>(buffer); status >= 0 && infoClass == 5;) {
+        auto* record = reinterpret_cast<SYSTEM_PROCESS_INFORMATION*>(at);
+        if (HandleToULong(record->UniqueProcessId) == successorId) record->UniqueProcessId = ULongToHandle(endedId);
+        if (record->NextEntryOffset == 0) break;
+        at += record->NextEntryOffset;
+    }
+    return status;
+}
+HANDLE WINAPI OpenReusedId(DWORD access, BOOL inherit, DWORD id) {
+    return realSystem.OpenProcess(access, inherit, id == endedId ? successorId : id);
+}
+}  // namespace
+
+TEST_F(MainWindow, AProcessStartedUnderTheIdOfOneThatEndedShowsItsOwnPathAndTexts) {
+    auto ended = std::make_unique<ChildProcess>(ChildExe("LedgerChild"), "--none" + ParentArgument());
+    ended->WaitIdle();
+    Start();
+    endedId = ended->Id();
+    ASSERT_EQ(CellText(Processes(), RowOf(endedId), 1), "Nordlys Ledger");
+    ended.reset();
+    auto successor = StartOwnChild();
+    successorId = successor->Id();
+    realSystem = ImagePathApi();
+    ImagePathApi().NtQuerySystemInformation = TableWithReusedId;
+    ImagePathApi().OpenProcess = OpenReusedId;
+    Refresh();
+    ImagePathApi() = realSystem;
+    const int row = RowOf(endedId);
+    EXPECT_EQ(CellText(Processes(), row, 1) + "|" + CellText(Processes(), row, 2), "WindowChild.exe|Quillmar Test");
+    EXPECT_TRUE(EndsWith(CellText(Processes(), row, kPathColumn), "\\WindowChild.exe", true));
+    EXPECT_EQ(RowOf(successorId), -1);
+}
+
+// A new row below the first screen is read when first needed: typed
+// letters find it, never drawn, and Ctrl+C copies it at once. (Scrolling
+// and tips read drawn rows the same way.)
+TEST_F(MainWindow, ARowNeverDrawnIsFoundAndCopiedWithItsOwnTexts) {
+    Start();
+    auto found = StartOwnChild();
+    Refresh();
+    const widgets::ListView& list = Form().lsvProcesses;
+    int row = list.RowCount() - 1;
+    while (row > 0 && list.RowValue(row) != found->Id()) --row;
+    ASSERT_GT(row, VisibleRows(Processes()).back());
+    ASSERT_FALSE(list.RowFilled(row));
+    EmptyTheClipboard();
+    TypeLetters("windowchild");
+    PressChord({VK_CONTROL, 'C'});
+    EXPECT_TRUE(PumpUntil([] { return !ClipboardText().empty(); }, 5000)) << "nothing was copied";
+    EXPECT_EQ(FocusedRow(Processes()), row);
+    const std::string copied = ClipboardText();
+    EXPECT_EQ(copied.rfind("Process\tCompany\tDescription\tPath and filename\r\n"
+                           "WindowChild.exe\tQuillmar Test\tWindow child\t", 0), 0u) << copied;
+    EXPECT_TRUE(EndsWith(copied, "\\WindowChild.exe\r\n", true)) << copied;
+}
+
+// A new display scale under the terminate question lays out and images the
+// rows the list has; nothing is listed anew while it is open, and the
+// process it named is the one that ends.
+TEST_F(MainWindow, AScaleChangeUnderTheTerminateQuestionKeepsTheRowsAndTheNamedProcessEnds) {
+    auto named = StartOwnChild();
+    Start();
+    const int row = RowOf(named->Id()), rows = RowCount(Processes());
+    ClickRow(Processes(), row);
+    const int other = Form().Dpi() == 96 ? 144 : 96;
+    const unsigned long enumerations = ProcessEnumerationCount();
+    int iconSize = 0, image = -1;
+    std::string during;
+    whileDialogOpen = [&] {
+        RECT suggested{};
+        GetWindowRect(Main(), &suggested);
+        SendMessageW(Main(), WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&suggested));
+        Pump(1500);
+        during = CellText(Processes(), row, kPidColumn);
+        ImageList_GetIconSize(SmallImages(Processes()), &iconSize, &iconSize);
+        image = ImageOfRow(Processes(), row);
+    };
+    answer = DialogResult::Yes;
+    Choose({"Shut&down process"});
+    whileDialogOpen = nullptr;
+    EXPECT_EQ(during, ProcessIdText(named->Id()));
+    EXPECT_EQ(ProcessEnumerationCount(), enumerations);
+    EXPECT_EQ(iconSize, MulDiv(16, other, 96));
+    EXPECT_GE(image, 0);
+    EXPECT_EQ(named->WaitExit(5000), 0u);
+    EXPECT_EQ(RowCount(Processes()), rows - 1);
 }
