@@ -8,7 +8,9 @@
 // read, then the CPU time each uses over the measured period (five minutes
 // by default: the system counts a thread's time in steps of 10 ms), given
 // per minute; at the end Ovrelle's resident memory once more after a click
-// has shown a module list. Output lines: name value unit.
+// has shown a module list. A second floor, which also reads the memory load
+// at every tick as Ovrelle does, gives a ratio for information. Output
+// lines: name value unit.
 // Usage: IdleBench [seconds] [processes]
 #include "bench/BenchSupport.h"
 #include "sysinfo/JclAppInst.h"
@@ -69,16 +71,17 @@ int main(int argc, char** argv) {
     if (seconds < 10) seconds = 10;
     int processes = argc > 2 ? std::atoi(argv[2]) : 57;
 
-    // The three programs count among the processes.
+    // The four programs count among the processes.
     std::vector<std::unique_ptr<bench::Child>> children;
-    while (bench::ProcessCount() + 3 < processes && children.size() < 1000)
+    while (bench::ProcessCount() + 4 < processes && children.size() < 1000)
         children.push_back(std::make_unique<bench::Child>(bench::ChildPath()));
 
     char system[MAX_PATH] = {};
     GetSystemDirectoryA(system, MAX_PATH);
     Peer peers[] = {{"ovrelle", std::make_unique<bench::Child>(bench::OwnFolder() + "Ovrelle.exe", "")},
                     {"taskmgr", std::make_unique<bench::Child>(std::string(system) + "\\taskmgr.exe", "")},
-                    {"floor", std::make_unique<bench::Child>(bench::ChildPath("IdleFloor"), "")}};
+                    {"floor", std::make_unique<bench::Child>(bench::ChildPath("IdleFloor"), "")},
+                    {"floor_memory", std::make_unique<bench::Child>(bench::ChildPath("IdleFloor"), "memory")}};
     for (Peer& peer : peers) {
         if (!peer.process->Started()) {
             std::fprintf(stderr, "%s did not start\n", peer.name);
@@ -103,11 +106,13 @@ int main(int argc, char** argv) {
         std::printf("%s_resident_after_start %.1f MB\n", peer.name, peer.startupMb);
         std::printf("%s_resident_at_end %.1f MB\n", peer.name, peer.endMb);
     }
-    const Peer &ovrelle = peers[0], &taskmgr = peers[1], &floor = peers[2];
+    const Peer &ovrelle = peers[0], &taskmgr = peers[1], &floor = peers[2], &floorMemory = peers[3];
     auto cpu = [](const Peer& peer) { return peer.cpuAfter - peer.cpuBefore; };
     // GetThreadTimes counts in 10 ms steps: a floor that shows none counts as one.
     std::printf("idle_cpu_to_taskmgr %.3f ratio\n", cpu(taskmgr) > 0 ? cpu(ovrelle) / cpu(taskmgr) : 0.0);
     std::printf("idle_cpu_to_floor %.2f ratio\n", cpu(ovrelle) / std::max(10.0, cpu(floor)));
+    // For information: the floor that also pays the memory-load query each tick.
+    std::printf("idle_cpu_to_floor_memory %.2f ratio\n", cpu(ovrelle) / std::max(10.0, cpu(floorMemory)));
     std::printf("floor_idle_cpu_to_taskmgr %.3f ratio\n", cpu(taskmgr) > 0 ? cpu(floor) / cpu(taskmgr) : 0.0);
     std::printf("resident_to_taskmgr %.2f ratio\n", taskmgr.startupMb > 0 ? ovrelle.startupMb / taskmgr.startupMb : 0.0);
     std::printf("resident_to_floor %.2f ratio\n", floor.startupMb > 0 ? ovrelle.startupMb / floor.startupMb : 0.0);

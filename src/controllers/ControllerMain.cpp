@@ -294,7 +294,7 @@ void TCMain::ItemClick(widgets::MenuItem& item) {
 void TCMain::TimerTick() {
     widgets::StatusBar& status = MainForm->stbStatus;
     std::string memory = "Memory used: " + std::to_string(static_cast<unsigned>(MemoryLoadPercent())) + "%";
-    // Measuring takes a device context; the same text keeps its width.
+    // The same text keeps its width.
     if (memory != status.PanelText(2)) {
         status.SetPanelText(2, memory);
         FitPanel(2);
