@@ -269,7 +269,9 @@ using Figures = std::map<std::string, double>;
 // Runs this program again in a process of its own with the arguments and
 // reads the "name value unit" lines it prints; a run that hangs is ended.
 // Throws when it cannot start or exits with another code than 0.
-inline Figures RunSelf(const std::string& arguments, DWORD timeout = 300000) {
+// As RunSelf, with the run's exit code given back instead of thrown (1 for
+// a run that could not start or was ended).
+inline Figures RunSelfWithExitCode(const std::string& arguments, DWORD& exitCode, DWORD timeout = 300000) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16)) throw std::runtime_error("cannot make a pipe");
@@ -296,7 +298,7 @@ inline Figures RunSelf(const std::string& arguments, DWORD timeout = 300000) {
             output.append(buffer, got);
         }
     };
-    DWORD exitCode = 1;
+    exitCode = 1;
     if (started) {
         DWORD waited = 0;
         while (WaitForSingleObject(info.hProcess, 100) == WAIT_TIMEOUT) {
@@ -314,7 +316,7 @@ inline Figures RunSelf(const std::string& arguments, DWORD timeout = 300000) {
         CloseHandle(info.hProcess);
     }
     CloseHandle(readEnd);
-    if (!started || exitCode != 0) throw std::runtime_error("the measured run (" + arguments + ") failed");
+    if (!started) throw std::runtime_error("cannot start the measured run (" + arguments + ")");
     Figures figures;
     size_t begin = 0;
     while (begin < output.size()) {
@@ -325,6 +327,13 @@ inline Figures RunSelf(const std::string& arguments, DWORD timeout = 300000) {
         if (std::sscanf(output.substr(begin, end - begin).c_str(), "%63s %lf", name, &value) == 2) figures[name] = value;
         begin = end + 1;
     }
+    return figures;
+}
+
+inline Figures RunSelf(const std::string& arguments, DWORD timeout = 300000) {
+    DWORD exitCode = 1;
+    Figures figures = RunSelfWithExitCode(arguments, exitCode, timeout);
+    if (exitCode != 0) throw std::runtime_error("the measured run (" + arguments + ") failed");
     return figures;
 }
 

@@ -153,67 +153,14 @@ int Measure() {
 }
 
 // ------------------------------------------------------------------- parent
-using Figures = std::map<std::string, double>;
+using bench::Figures;
 
 // Runs this program with --measure in a process of its own and reads the
 // lines it prints; an invocation that hangs is ended.
 Figures RunMeasure(bool& sound) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16)) throw std::runtime_error("cannot make a pipe");
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    char self[MAX_PATH * 2] = {};
-    GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string commandLine = "\"" + std::string(self) + "\" --measure";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION info{};
-    BOOL started = CreateProcessA(self, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
-    CloseHandle(writeEnd);
-    std::string output;
-    auto drain = [&] {
-        DWORD available = 0;
-        while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-            char buffer[4096];
-            DWORD got = 0;
-            if (!ReadFile(readEnd, buffer, std::min<DWORD>(available, sizeof buffer), &got, nullptr) || got == 0) break;
-            output.append(buffer, got);
-        }
-    };
     DWORD exitCode = 1;
-    if (started) {
-        DWORD waited = 0;
-        while (WaitForSingleObject(info.hProcess, 100) == WAIT_TIMEOUT) {
-            drain();
-            waited += 100;
-            if (waited >= kMeasureTimeout) {
-                TerminateProcess(info.hProcess, 1);
-                WaitForSingleObject(info.hProcess, 5000);
-                break;
-            }
-        }
-        drain();
-        GetExitCodeProcess(info.hProcess, &exitCode);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-    }
-    CloseHandle(readEnd);
-    if (!started) throw std::runtime_error("cannot start the measured search");
+    Figures figures = bench::RunSelfWithExitCode("--measure", exitCode, kMeasureTimeout);
     sound = exitCode == 0;
-    Figures figures;
-    size_t begin = 0;
-    while (begin < output.size()) {
-        size_t end = output.find('\n', begin);
-        if (end == std::string::npos) end = output.size();
-        char name[64] = {};
-        double value = 0;
-        if (std::sscanf(output.substr(begin, end - begin).c_str(), "%63s %lf", name, &value) == 2) figures[name] = value;
-        begin = end + 1;
-    }
     return figures;
 }
 
