@@ -267,10 +267,8 @@ inline int ModuleListFloor(DWORD processId) {
 using Figures = std::map<std::string, double>;
 
 // Runs this program again in a process of its own with the arguments and
-// reads the "name value unit" lines it prints; a run that hangs is ended.
-// Throws when it cannot start or exits with another code than 0.
-// As RunSelf, with the run's exit code given back instead of thrown (1 for
-// a run that could not start or was ended).
+// reads the "name value unit" lines it prints; a run that hangs is ended
+// (exit code 1). Throws when it cannot start.
 inline Figures RunSelfWithExitCode(const std::string& arguments, DWORD& exitCode, DWORD timeout = 300000) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
@@ -330,6 +328,8 @@ inline Figures RunSelfWithExitCode(const std::string& arguments, DWORD& exitCode
     return figures;
 }
 
+// As RunSelfWithExitCode; also throws when the run exits with another code
+// than 0.
 inline Figures RunSelf(const std::string& arguments, DWORD timeout = 300000) {
     DWORD exitCode = 1;
     Figures figures = RunSelfWithExitCode(arguments, exitCode, timeout);
