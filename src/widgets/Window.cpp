@@ -235,19 +235,9 @@ std::string Window::Text() const {
 
 int Window::TextWidth(const std::string& text) const { return Unscaled(TextPixels(text)); }
 
-int Window::TextPixels(const std::string& text) const {
-    // A memory device context measures as the screen does, without the
-    // request for the window's visible region that GetDC makes.
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc) return 0;
-    HGDIOBJ old = SelectObject(dc, Font() ? Font() : GetStockObject(DEFAULT_GUI_FONT));
-    std::wstring wide = Utf16(text);
-    SIZE size{};
-    GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    return size.cx;
-}
+// A memory device context measures as the screen does, without the request
+// for the window's visible region that GetDC makes.
+int Window::TextPixels(const std::string& text) const { return TextMeasure(Font()).Width(text); }
 
 TextMeasure::TextMeasure(HFONT font) : dc_(CreateCompatibleDC(nullptr)) {
     if (dc_) old_ = SelectObject(dc_.get(), font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));

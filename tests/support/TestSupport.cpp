@@ -24,6 +24,18 @@ std::string ChildExe(const std::string& name) {
 
 std::string ParentArgument() { return " --parent " + std::to_string(GetCurrentProcessId()); }
 
+bool StartProcess(const wchar_t* application, std::wstring& commandLine, SECURITY_ATTRIBUTES* security,
+                  const wchar_t* folder, STARTUPINFOW& startup, PROCESS_INFORMATION& info, DWORD& error) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (attempt > 0) Sleep(200);
+        if (CreateProcessW(application, commandLine.data(), security, nullptr, FALSE, 0, nullptr, folder, &startup,
+                           &info))
+            return true;
+        error = GetLastError();
+    }
+    return false;
+}
+
 ChildProcess::ChildProcess(const std::string& exePath, const std::string& arguments, const wchar_t* accessList) {
     std::wstring commandLine = widgets::Utf16("\"" + exePath + "\"" + (arguments.empty() ? "" : " " + arguments));
     STARTUPINFOW startup{};
@@ -32,19 +44,9 @@ ChildProcess::ChildProcess(const std::string& exePath, const std::string& argume
     if (accessList && !ConvertStringSecurityDescriptorToSecurityDescriptorW(accessList, SDDL_REVISION_1,
                                                                            &security.lpSecurityDescriptor, nullptr))
         throw std::runtime_error("bad access list");
-    // Wine under load now and then refuses a start for a moment (as the
-    // world's starts also find): a few tries before it counts.
-    BOOL started = FALSE;
     DWORD error = 0;
-    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
-        started = CreateProcessW(widgets::Utf16(exePath).c_str(), commandLine.data(),
-                                 accessList ? &security : nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                 &info_);
-        if (!started) {
-            error = GetLastError();
-            Sleep(200);
-        }
-    }
+    bool started = StartProcess(widgets::Utf16(exePath).c_str(), commandLine, accessList ? &security : nullptr, nullptr,
+                                startup, info_, error);
     LocalFree(security.lpSecurityDescriptor);
     if (!started) throw std::runtime_error("cannot start " + exePath + ": error " + std::to_string(error));
 }

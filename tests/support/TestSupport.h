@@ -19,6 +19,11 @@ std::string ChildExe(const std::string& name);
 // program, also when the program is stopped or crashes.
 std::string ParentArgument();
 
+// CreateProcessW, tried up to five times: Wine under load now and then
+// refuses a start for a moment. False with the last error in error.
+bool StartProcess(const wchar_t* application, std::wstring& commandLine, SECURITY_ATTRIBUTES* security,
+                  const wchar_t* folder, STARTUPINFOW& startup, PROCESS_INFORMATION& info, DWORD& error);
+
 // A process started by a test; terminated and closed when the object goes.
 class ChildProcess {
 public:

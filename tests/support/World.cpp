@@ -144,8 +144,6 @@ void PopulatedWorld::SetUp() {
                                                                                  &security.lpSecurityDescriptor,
                                                                                  nullptr));
             }
-            // A loaded machine now and then refuses a start for a moment.
-            bool started = false;
             DWORD error = 0;
             // Wine starts a program from a path past MAX_PATH only by a name
             // relative to the current folder; the child starts in the world's.
@@ -158,15 +156,9 @@ void PopulatedWorld::SetUp() {
                 GetCurrentDirectoryW(MAX_PATH, saved);
                 SetCurrentDirectoryW(widgets::Utf16(process.path.substr(0, cut)).c_str());
             }
-            for (int attempt = 0; attempt < 5 && !started; ++attempt) {
-                started = CreateProcessW(application.c_str(), commandLine.data(),
-                                         security.lpSecurityDescriptor ? &security : nullptr, nullptr, FALSE, 0,
-                                         nullptr, widgets::Utf16(root).c_str(), &startup, &info) != FALSE;
-                if (!started) {
-                    error = GetLastError();
-                    Sleep(200);
-                }
-            }
+            const bool started = StartProcess(application.c_str(), commandLine,
+                                              security.lpSecurityDescriptor ? &security : nullptr,
+                                              widgets::Utf16(root).c_str(), startup, info, error);
             if (longPath) SetCurrentDirectoryW(saved);
             LocalFree(security.lpSecurityDescriptor);
             ASSERT_TRUE(started) << "cannot start " << process.path << ": error " << error;
